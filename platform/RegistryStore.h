@@ -36,6 +36,7 @@ inline constexpr RegStatus kInvalidHandle = 6;    // ERROR_INVALID_HANDLE
 inline constexpr RegStatus kInvalidParameter = 87;// ERROR_INVALID_PARAMETER
 inline constexpr RegStatus kMoreData = 234;       // ERROR_MORE_DATA
 inline constexpr RegStatus kNoMoreItems = 259;    // ERROR_NO_MORE_ITEMS
+inline constexpr RegStatus kKeyDeleted = 1018;    // ERROR_KEY_DELETED: the handle's key was removed
 inline constexpr RegStatus kWriteFault = 29;      // ERROR_WRITE_FAULT (file-backed stores)
 
 inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
