@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quelvo::platform {
 
@@ -38,6 +39,11 @@ public:
     std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) const;
 
 private:
+    // The host path of a Windows path, short components resolved when asked;
+    // *longPath (when given) gets the path with those components made long.
+    std::optional<std::filesystem::path> Resolve(std::u16string_view windowsPath, bool resolveShort,
+                                                 std::u16string* longPath) const;
+
     RegistryStore& m_registry;
     Environment m_environment;
     Drives m_drives;

@@ -1,19 +1,29 @@
 #include "platform/Target.h"
 
+#include "platform/HostTarget.h"
+#include "platform/MemoryRegistry.h"
+
 #include <atomic>
-#include <cassert>
 
 namespace quelvo::platform {
 
 namespace {
 std::atomic<Target*> g_activeTarget{nullptr};
+
+// Until a real target is set, checks run against an empty registry with no
+// drives: nothing is found, nothing is reported, nothing can break.
+Target& EmptyTarget()
+{
+    static MemoryRegistry registry;
+    static HostTarget target(registry, {}, {}, u"empty registry");
+    return target;
 }
+}  // namespace
 
 Target& ActiveTarget()
 {
     Target* target = g_activeTarget.load(std::memory_order_acquire);
-    assert(target && "no active target");
-    return *target;
+    return target ? *target : EmptyTarget();
 }
 
 void SetActiveTarget(Target* target)

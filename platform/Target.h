@@ -45,7 +45,8 @@ public:
     virtual std::u16string Description() const = 0;
 };
 
-// The target every registry, path and file call goes to.
+// The target every registry, path and file call goes to: the one last set,
+// or an empty in-memory target when none is set.
 Target& ActiveTarget();
 void SetActiveTarget(Target* target);
 

@@ -26,4 +26,13 @@ TEST(ActiveTarget, scopedTargetIsRestoredOnExit)
     EXPECT_EQ(&ActiveTarget(), &outer);
 }
 
+TEST(ActiveTarget, shouldFallBackToAnEmptyTargetWhenNoneIsSet)
+{
+    Target& fallback = ActiveTarget();
+    RegHandle key;
+    EXPECT_EQ(fallback.Registry().OpenKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes", KEY_ALL_ACCESS, &key),
+              kFileNotFound);
+    EXPECT_FALSE(fallback.FileExists(u"C:\\Windows\\notepad.exe"));
+}
+
 }  // namespace
