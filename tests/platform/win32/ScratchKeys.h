@@ -1,0 +1,38 @@
+#pragma once
+
+// Scratch keys in the real registry (Wine's, when the tests run under Wine):
+// created with the Windows API directly, so that the code under test is not
+// also the code that sets up its input, and removed before and after use.
+
+#include "platform/win32/WindowsApi.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quelvo::test {
+
+// Every key under HKEY_LOCAL_MACHINE; paths use "\".
+class ScratchKeys {
+public:
+    // The tree under each root is removed now and again at destruction.
+    explicit ScratchKeys(std::vector<std::wstring> roots);
+    ~ScratchKeys();
+    ScratchKeys(const ScratchKeys&) = delete;
+    ScratchKeys& operator=(const ScratchKeys&) = delete;
+
+    static void Create(const std::wstring& path);
+    static void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text);
+    static void SetRaw(const std::wstring& path, const std::wstring& name, DWORD type,
+                       const std::vector<std::uint8_t>& bytes);
+    static bool Exists(const std::wstring& path);
+    static void RemoveTree(const std::wstring& path);
+
+private:
+    std::vector<std::wstring> m_roots;
+};
+
+// "\quelvotest<pid>" style suffix, so that two test processes never share keys.
+std::wstring UniqueSuffix();
+
+}  // namespace quelvo::test
