@@ -61,31 +61,36 @@ def ico32(images):
     return bytes(out)
 
 
-def save_gif(path, frames, delay_cs, transparent_rgb):
-    """An endlessly looping animated GIF; `transparent_rgb` marks see-through pixels.
+def save_gif(path, frames, delay_cs, matte):
+    """An endlessly looping animated GIF of RGBA frames.
 
-    Every frame is stored whole and disposed to the background, so the transparent
-    pixels of one frame never show the previous one.
+    Fully transparent pixels get the transparent index; the others are flattened onto
+    `matte`, the colour the picture will be shown on, so soft edges blend into it. Every
+    frame is stored whole and disposed to the background, so the see-through pixels of
+    one frame never show the previous one.
     """
-    palette_src = Image.new("RGB", (frames[0].width, frames[0].height * len(frames)))
-    for i, f in enumerate(frames):
-        palette_src.paste(f.convert("RGB"), (0, i * f.height))
-    shared = palette_src.quantize(colors=255, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
-    pal = shared.getpalette()[: 255 * 3]
-    # Index 255 is reserved for transparency so no drawn colour can collide with it.
-    pal += list(transparent_rgb)
-    pal_im = Image.new("P", (1, 1))
-    pal_im.putpalette(pal)
-    out = []
+    flat = []
     for f in frames:
-        q = f.convert("RGB").quantize(palette=shared, dither=Image.Dither.NONE)
+        m = Image.new("RGBA", f.size, tuple(matte) + (255,))
+        m.alpha_composite(f)
+        flat.append(m.convert("RGB"))
+    strip = Image.new("RGB", (flat[0].width, flat[0].height * len(flat)))
+    for i, f in enumerate(flat):
+        strip.paste(f, (0, i * f.height))
+    shared = strip.quantize(colors=255, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    # Index 255 is kept for transparency, so no drawn colour can take it.
+    pal = shared.getpalette()[: 255 * 3]
+    pal += [0] * (255 * 3 - len(pal)) + [255, 0, 255]
+    out = []
+    for f, src in zip(flat, frames):
+        q = f.quantize(palette=shared, dither=Image.Dither.NONE)
         q.putpalette(pal)
-        fp = q.load()
-        src = f.convert("RGB").load()
+        qp = q.load()
+        alpha = src.getchannel("A").load()
         for y in range(f.height):
             for x in range(f.width):
-                if src[x, y] == tuple(transparent_rgb):
-                    fp[x, y] = 255
+                if alpha[x, y] == 0:
+                    qp[x, y] = 255
         q.info["transparency"] = 255
         out.append(q)
     out[0].save(path, save_all=True, append_images=out[1:], duration=delay_cs * 10, loop=0,
