@@ -39,7 +39,7 @@ def magnifier(L, cx, cy, r, angle_deg=45.0):
     L.ellipse((cx - r - ring, cy - r - ring, cx + r + ring, cy + r + ring), fill=NAVY)
     L.ellipse((cx - r - ring * 0.45, cy - r - ring * 0.45, cx + r + ring * 0.45, cy + r + ring * 0.45),
               fill=ROYAL)
-    L.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 232, 252, 235))
+    L.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 232, 252, 150))
     L.ellipse((cx - r * 0.62, cy - r * 0.7, cx + r * 0.1, cy - r * 0.12), fill=(255, 255, 255, 170))
 
 

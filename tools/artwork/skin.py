@@ -237,6 +237,11 @@ def about_page(bg):
         draw_text(im, (126, y), text, 12, INK)
         y += 28
     d.line([(48, 270), (517, 270)], fill=(214, 226, 244))
+    mark = Layer((160, 148), 4)
+    emblem.scene(mark, 0, 0, 2.0, 0.1)
+    faint = mark.image()
+    faint.putalpha(faint.getchannel("A").point(lambda a: a * 12 // 100))
+    im.alpha_composite(faint, (370, 282))
     draw_text(im, (282, 436), "Help opens the manual; every repair is listed in the report.",
               11, GREY_TEXT, anchor="ma")
     return avoid_key_colours(im).convert("RGB")
