@@ -1,6 +1,6 @@
 """Drawing helpers shared by every picture: supersampled shapes, gradients, fonts and colours."""
 import os
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
 # The window's colour key: an opaque pixel of exactly this colour would punch a hole in the window.
 SKY_BLUE = (166, 202, 240)
@@ -96,52 +96,62 @@ class Layer:
         x0, y0, x1, y1 = box
         return [self._s(x0), self._s(y0), self._s(x1) - 1, self._s(y1) - 1]
 
+    def _new_mask(self):
+        m = Image.new("L", self.im.size, 0)
+        return m, ImageDraw.Draw(m)
+
+    def _paint(self, mask, colour):
+        """Blends a colour over the layer wherever the mask is set."""
+        c = _rgba(colour)
+        if c is None:
+            return
+        solid = Image.new("RGBA", self.im.size, c[:3] + (0,))
+        solid.putalpha(mask if c[3] == 255 else mask.point(lambda v: v * c[3] // 255))
+        self.im.alpha_composite(solid)
+
+    def _ring(self, outer, inner):
+        return ImageChops.subtract(outer, inner)
+
     def rect(self, box, fill=None, outline=None, width=1.0, radius=0.0):
         """Rectangle [x0, x1) x [y0, y1); the outline lies inside the box."""
-        fill = _rgba(fill)
-        outline = _rgba(outline)
+        x0, y0, x1, y1 = box
+        inner = (x0 + width, y0 + width, x1 - width, y1 - width)
         if outline is not None:
-            self.d.rounded_rectangle(self._box(box), radius=self._s(radius), fill=outline)
-            x0, y0, x1, y1 = box
-            inner = (x0 + width, y0 + width, x1 - width, y1 - width)
+            ring = self._ring(self._mask("rect", box, radius), self._mask("rect", inner, max(0, radius - width)))
+            self._paint(ring, outline)
             if fill is not None:
-                self.d.rounded_rectangle(self._box(inner), radius=self._s(max(0, radius - width)), fill=fill)
-            else:
-                self.punch(inner, max(0, radius - width))
+                self._paint(self._mask("rect", inner, max(0, radius - width)), fill)
         elif fill is not None:
-            self.d.rounded_rectangle(self._box(box), radius=self._s(radius), fill=fill)
-
-    def punch(self, box, radius=0.0):
-        mask = Image.new("L", self.im.size, 0)
-        ImageDraw.Draw(mask).rounded_rectangle(self._box(box), radius=self._s(radius), fill=255)
-        self.im.putalpha(Image.composite(Image.new("L", self.im.size, 0), self.im.getchannel("A"), mask))
+            self._paint(self._mask("rect", box, radius), fill)
 
     def ellipse(self, box, fill=None, outline=None, width=1.0):
-        fill = _rgba(fill)
-        outline = _rgba(outline)
+        x0, y0, x1, y1 = box
+        inner = (x0 + width, y0 + width, x1 - width, y1 - width)
         if outline is not None:
-            self.d.ellipse(self._box(box), fill=outline)
-            x0, y0, x1, y1 = box
-            self.d.ellipse(self._box((x0 + width, y0 + width, x1 - width, y1 - width)),
-                           fill=fill if fill is not None else (0, 0, 0, 0))
-        else:
-            self.d.ellipse(self._box(box), fill=fill)
+            self._paint(self._ring(self._mask("ellipse", box), self._mask("ellipse", inner)), outline)
+            if fill is not None:
+                self._paint(self._mask("ellipse", inner), fill)
+        elif fill is not None:
+            self._paint(self._mask("ellipse", box), fill)
 
     def polygon(self, points, fill):
-        self.d.polygon([(self._s(x), self._s(y)) for x, y in points], fill=_rgba(fill))
+        self._paint(self._mask("polygon", points), fill)
 
     def line(self, points, fill, width):
         """A polyline with round caps and joins, centred on the given points."""
+        m, md = self._new_mask()
         pts = [(self._s(x), self._s(y)) for x, y in points]
         w = self._s(width)
-        self.d.line(pts, fill=_rgba(fill), width=w, joint="curve")
+        md.line(pts, fill=255, width=w, joint="curve")
         r = w / 2
         for x, y in (pts[0], pts[-1]):
-            self.d.ellipse([x - r, y - r, x + r - 1, y + r - 1], fill=_rgba(fill))
+            md.ellipse([x - r, y - r, x + r - 1, y + r - 1], fill=255)
+        self._paint(m, fill)
 
     def text(self, xy, s, px, fill, bold=False, anchor="la", family="sans"):
-        f = font(px * self.k, bold, family)
-        self.d.text((self._s(xy[0]), self._s(xy[1])), s, font=f, fill=_rgba(fill), anchor=anchor)
+        m, md = self._new_mask()
+        md.text((self._s(xy[0]), self._s(xy[1])), s, font=font(px * self.k, bold, family), fill=255, anchor=anchor)
+        self._paint(m, fill)
 
     def _mask(self, kind, geom, radius=0.0):
         m = Image.new("L", self.im.size, 0)

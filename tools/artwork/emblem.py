@@ -26,7 +26,7 @@ def document(L, x, y, w, h, lines=True, fold=None):
             L.rect((x + w * 0.18, ly, x + w * 0.18 + lw, ly + max(1.0, h / 24)), fill=LINE)
 
 
-def magnifier(L, cx, cy, r, angle_deg=45.0):
+def magnifier(L, cx, cy, r, angle_deg=45.0, glass=150):
     """A magnifying glass with its lens centred on (cx, cy); the handle points along angle_deg."""
     a = math.radians(angle_deg)
     ring = max(1.2, r * 0.26)
@@ -39,7 +39,7 @@ def magnifier(L, cx, cy, r, angle_deg=45.0):
     L.ellipse((cx - r - ring, cy - r - ring, cx + r + ring, cy + r + ring), fill=NAVY)
     L.ellipse((cx - r - ring * 0.45, cy - r - ring * 0.45, cx + r + ring * 0.45, cy + r + ring * 0.45),
               fill=ROYAL)
-    L.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 232, 252, 150))
+    L.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 232, 252, glass))
     L.ellipse((cx - r * 0.62, cy - r * 0.7, cx + r * 0.1, cy - r * 0.12), fill=(255, 255, 255, 170))
 
 
@@ -84,5 +84,5 @@ def icon(size):
     L.gradient("rect", (2.5 * u, 2.5 * u, 45.5 * u, 22 * u), [(0, (255, 255, 255, 70)), (1, (255, 255, 255, 8))],
                radius=rad - 2 * u)
     document(L, 9 * u, 6 * u, 25 * u, 33 * u, lines=size >= 24)
-    magnifier(L, 29 * u, 27 * u, 8.5 * u if size > 16 else 9.5 * u, 48)
+    magnifier(L, 29 * u, 27 * u, 8.5 * u if size > 16 else 9.5 * u, 48, glass=235)
     return L.image()

@@ -255,6 +255,12 @@ class Window(unittest.TestCase):
                 self.assertEqual(im.getcolors(), [(w * h, (255, 255, 255))])
 
     @needs_pillow
+    def test_shouldPutTheAnimationOnTheWhiteItsEdgesWereSmoothedFor(self):
+        # The GIF's soft edges are flattened onto white; any other ground would show a fringe.
+        im = Image.open(path("page_scanning.png")).convert("RGB").crop((20, 25, 100, 99))
+        self.assertEqual(im.getcolors(), [(80 * 74, (255, 255, 255))])
+
+    @needs_pillow
     def test_shouldMatchButtonsToTheGroundAroundThem(self):
         # A button is an opaque rectangle; its outer pixels must continue the picture it sits on.
         placements = [("StartScan", "page_start.png", 175, 384), ("FixNow", "page_report.png", 307, 400),
