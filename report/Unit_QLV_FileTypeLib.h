@@ -1,0 +1,34 @@
+#pragma once
+
+// The file type library: FileType_lib.txt beside the executable names the type
+// group of common extensions. Format, one item a line:
+//   - an empty line is ignored;
+//   - a line containing "==" is a group header: every "==" becomes one space
+//     (left to right, no overlap) and the result, trimmed of characters with a
+//     code of 32 or less, is the current group ("==Audio==" names Audio);
+//   - any other line is an extension without its dot, taken verbatim (not
+//     trimmed, case kept); its key is "." followed by the line.
+// Lines end at CR LF, LF or CR; a NUL ends the text. Before the first header
+// the current group is empty. The first entry of a key wins, also against
+// entries the dictionary held before the load.
+
+#include "platform/Dictionary.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace quelvo::report {
+
+// The library's file name inside the program directory.
+inline constexpr std::u16string_view kFileTypeLibName = u"FileType_lib.txt";
+
+// Reads FileName (encoding by byte-order mark, Windows-1252 without one) and
+// adds its entries to Lib; never removes or changes an entry. Always returns
+// true. A file that cannot be opened or read throws platform::TextFileError
+// (its message names the file and the reason) and Lib stays unchanged.
+bool func_LoadFileTypeLib(const std::filesystem::path& FileName, platform::TextDictionary& Lib);
+
+// The same rules over text already decoded.
+void LoadFileTypeLibText(std::u16string_view text, platform::TextDictionary& Lib);
+
+}  // namespace quelvo::report
