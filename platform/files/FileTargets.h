@@ -1,0 +1,66 @@
+#pragma once
+
+// Targets backed by files of this machine, and the choice of the target at
+// start-up on builds without a Windows registry of their own.
+//
+// | QUELVO_TARGET | names a Wine prefix (has system.reg) or an offline      |
+// |               | Windows installation (has Windows/System32/config/      |
+// |               | SOFTWARE, matched without regard to case)               |
+// | unset         | $WINEPREFIX, else ~/.wine                               |
+//
+// A Wine prefix: the registry is system.reg; drives come from dosdevices/
+// ("c:" -> ../drive_c); the environment from the prefix's registry over
+// Wine's defaults (SystemRoot and windir C:\windows, ProgramFiles
+// C:\Program Files). An offline installation: the SOFTWARE hive is
+// HKLM\SOFTWARE, drive C: is the installation's folder, SystemRoot and
+// ProgramFiles come from the hive. Removed keys are exported to
+// DefaultBackupFolder() first.
+
+#include "platform/HostTarget.h"
+#include "platform/files/TreeStore.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quelvo::platform::files {
+
+namespace detail {
+struct StoreHolder {
+    std::unique_ptr<TreeStore> store;
+};
+}  // namespace detail
+
+// A host target that owns its file-backed store.
+class FileTarget final : private detail::StoreHolder, public HostTarget {
+public:
+    FileTarget(std::unique_ptr<TreeStore> store, Environment environment, Drives drives,
+               std::u16string description);
+
+    TreeStore& Store() { return *store; }
+    // Why the last repair of a key failed (empty when it did not).
+    std::u16string LastError() const { return store->LastError(); }
+};
+
+std::unique_ptr<FileTarget> OpenWinePrefix(const std::filesystem::path& prefix, std::u16string* error);
+std::unique_ptr<FileTarget> OpenWindowsInstallation(const std::filesystem::path& root, std::u16string* error);
+
+// `relative` below `folder`, each component matched without regard to case.
+std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::path& folder,
+                                                      const std::filesystem::path& relative);
+
+struct TargetChoice {
+    std::unique_ptr<FileTarget> target;  // null when none could be opened
+    std::u16string error;                // then: which path was tried and why
+    std::filesystem::path tried;
+};
+
+using EnvironmentReader = std::function<std::optional<std::string>(const char* name)>;
+
+// The target named by the environment, with backups enabled.
+TargetChoice ChooseTarget(const EnvironmentReader& environment);
+TargetChoice ChooseTarget();
+
+}  // namespace quelvo::platform::files

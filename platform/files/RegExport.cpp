@@ -1,0 +1,448 @@
+#include "platform/files/RegExport.h"
+
+#include "platform/Text.h"
+#include "platform/files/FileIo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quelvo::platform::files {
+
+namespace {
+
+constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00\r\n\r\n";
+
+std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string Hex2(unsigned v)
+{
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%02x", v & 0xFF);
+    return Ascii(buf);
+}
+
+// "a\\b\"c": the quoting regedit uses for names and strings.
+std::u16string Quote(std::u16string_view text)
+{
+    std::u16string out = u"\"";
+    for (char16_t c : text) {
+        switch (c) {
+        case u'\\': out += u"\\\\"; break;
+        case u'"': out += u"\\\""; break;
+        case u'\n': out += u"\\n"; break;
+        case u'\r': out += u"\\r"; break;
+        case u'\0': out += u"\\0"; break;
+        default: out += c;
+        }
+    }
+    out += u'"';
+    return out;
+}
+
+// A REG_SZ that regedit writes as "text": terminated, even, no controls.
+bool IsPlainString(const RegValue& v)
+{
+    if (v.type != RegType::Sz || v.data.size() < 2 || v.data.size() % 2)
+        return false;
+    const std::size_t n = v.data.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = char16_t(v.data[2 * i] | (v.data[2 * i + 1] << 8));
+        if (i + 1 == n)
+            return c == 0;
+        if (c < 32)
+            return false;
+    }
+    return false;
+}
+
+std::u16string ValueLine(const RegValue& v)
+{
+    std::u16string line = v.name.empty() ? std::u16string(u"@") : Quote(v.name);
+    line += u'=';
+    if (IsPlainString(v)) {
+        line += Quote(std::u16string(reinterpret_cast<const char16_t*>(v.data.data()), v.data.size() / 2 - 1));
+        return line;
+    }
+    if (v.type == RegType::Dword && v.data.size() == 4) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x",
+                      unsigned(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16)) | (unsigned(v.data[3]) << 24));
+        return line + Ascii(buf);
+    }
+    if (v.type == RegType::Binary) {
+        line += u"hex:";
+    } else {
+        char buf[24];
+        std::snprintf(buf, sizeof buf, "hex(%x):", unsigned(v.type));
+        line += Ascii(buf);
+    }
+    // regedit wraps hex data at about 80 columns with "\" and two spaces.
+    std::size_t column = line.size();
+    for (std::size_t i = 0; i < v.data.size(); ++i) {
+        line += Hex2(v.data[i]);
+        column += 2;
+        if (i + 1 < v.data.size()) {
+            line += u',';
+            ++column;
+            if (column > 76) {
+                line += u"\\\r\n  ";
+                column = 2;
+            }
+        }
+    }
+    return line;
+}
+
+void ExportInto(RegKey& key, std::u16string_view rootName, std::u16string& out)
+{
+    out += u'[';
+    out += rootName;
+    const std::u16string path = key.Path();
+    if (!path.empty()) {
+        out += u'\\';
+        out += path;
+    }
+    out += u"]\r\n";
+    for (const RegValue& v : key.Values())
+        out += ValueLine(v) + u"\r\n";
+    out += u"\r\n";
+    for (const auto& child : key.Children())
+        ExportInto(*child, rootName, out);
+}
+
+}  // namespace
+
+std::u16string_view RegFileHeader() { return kHeader; }
+
+std::u16string ExportRegKeyTree(RegKey& key, std::u16string_view rootName)
+{
+    std::u16string out;
+    ExportInto(key, rootName, out);
+    return out;
+}
+
+std::string EncodeUtf16Le(std::u16string_view text)
+{
+    std::string out = "\xFF\xFE";
+    out.reserve(2 + text.size() * 2);
+    for (char16_t c : text) {
+        out += char(c & 0xFF);
+        out += char(c >> 8);
+    }
+    return out;
+}
+
+std::u16string DecodeTextFile(std::string_view bytes)
+{
+    auto u16 = [&](bool little) {
+        std::u16string out;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const auto a = static_cast<unsigned char>(bytes[i]);
+            const auto b = static_cast<unsigned char>(bytes[i + 1]);
+            out += char16_t(little ? (a | (b << 8)) : ((a << 8) | b));
+        }
+        return out;
+    };
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+        return u16(true);
+    if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF')
+        return u16(false);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    return FromUtf8(bytes);
+}
+
+namespace {
+
+struct LineReader {
+    std::u16string_view text;
+    std::size_t pos = 0;
+    std::size_t number = 0;
+
+    bool Next(std::u16string_view* line)
+    {
+        if (pos >= text.size())
+            return false;
+        std::size_t end = text.find(u'\n', pos);
+        if (end == std::u16string_view::npos)
+            end = text.size();
+        std::u16string_view l = text.substr(pos, end - pos);
+        if (!l.empty() && l.back() == u'\r')
+            l.remove_suffix(1);
+        pos = end + 1;
+        ++number;
+        *line = l;
+        return true;
+    }
+};
+
+int HexDigit(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+// Reads a quoted string starting at text[pos] == '"'; pos ends after the quote.
+bool ReadQuoted(std::u16string_view text, std::size_t& pos, std::u16string* out)
+{
+    if (pos >= text.size() || text[pos] != u'"')
+        return false;
+    ++pos;
+    while (pos < text.size()) {
+        char16_t c = text[pos++];
+        if (c == u'"')
+            return true;
+        if (c == u'\\' && pos < text.size()) {
+            c = text[pos++];
+            if (c == u'n')
+                c = u'\n';
+            else if (c == u'r')
+                c = u'\r';
+            else if (c == u'0')
+                c = u'\0';
+        }
+        *out += c;
+    }
+    return false;
+}
+
+bool ParseHexBytes(std::u16string_view text, std::vector<std::uint8_t>* out)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+            ++i;
+        if (i == text.size())
+            break;
+        const int hi = HexDigit(text[i]);
+        const int lo = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+        if (hi < 0 || lo < 0)
+            return false;
+        out->push_back(std::uint8_t(hi * 16 + lo));
+        i += 2;
+        while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+            ++i;
+        if (i < text.size()) {
+            if (text[i] != u',')
+                return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+std::u16string LineError(std::size_t line, std::u16string_view what)
+{
+    return u"line " + IntToText(static_cast<long long>(line)) + u": " + std::u16string(what);
+}
+
+}  // namespace
+
+bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error)
+{
+    LineReader reader{text};
+    std::u16string_view line;
+    if (!reader.Next(&line) || (line != u"Windows Registry Editor Version 5.00" && line != u"REGEDIT4")) {
+        if (error)
+            *error = LineError(1, u"not a registry export (no \"Windows Registry Editor Version 5.00\")");
+        return false;
+    }
+    RegKey* key = nullptr;
+    while (reader.Next(&line)) {
+        const std::size_t lineNumber = reader.number;
+        if (line.empty() || line[0] == u';')
+            continue;
+        if (line[0] == u'[') {
+            if (line.back() != u']') {
+                *error = LineError(lineNumber, u"key line without \"]\"");
+                return false;
+            }
+            std::u16string_view path = line.substr(1, line.size() - 2);
+            key = nullptr;
+            if (!path.empty() && path[0] == u'-')
+                continue;  // a deletion: nothing to restore
+            for (std::u16string_view root : {std::u16string_view(u"HKEY_LOCAL_MACHINE"), std::u16string_view(u"HKLM")}) {
+                if (path.size() >= root.size() && EqualsIgnoreCaseAscii(path.substr(0, root.size()), root)
+                    && (path.size() == root.size() || path[root.size()] == u'\\')) {
+                    key = &machineRoot;
+                    path.remove_prefix(root.size());
+                    break;
+                }
+            }
+            if (!key) {
+                *error = LineError(lineNumber, u"only HKEY_LOCAL_MACHINE keys can be restored");
+                return false;
+            }
+            for (const auto& part : SplitKeyPath(path))
+                key = &key->AddChild(part);
+            continue;
+        }
+        if (line[0] != u'@' && line[0] != u'"') {
+            *error = LineError(lineNumber, u"unrecognised line");
+            return false;
+        }
+        if (!key) {
+            *error = LineError(lineNumber, u"value outside a key");
+            return false;
+        }
+        RegValue value;
+        std::size_t pos = 0;
+        if (line[0] == u'@') {
+            pos = 1;
+        } else if (!ReadQuoted(line, pos, &value.name)) {
+            *error = LineError(lineNumber, u"unterminated value name");
+            return false;
+        }
+        if (pos >= line.size() || line[pos] != u'=') {
+            *error = LineError(lineNumber, u"\"=\" expected after the value name");
+            return false;
+        }
+        ++pos;
+        std::u16string_view data = line.substr(pos);
+        if (data == u"-")
+            continue;
+        if (!data.empty() && data[0] == u'"') {
+            std::u16string str;
+            std::size_t p = 0;
+            if (!ReadQuoted(data, p, &str) || p != data.size()) {
+                *error = LineError(lineNumber, u"malformed string");
+                return false;
+            }
+            value.type = RegType::Sz;
+            str += u'\0';
+            for (char16_t c : str) {
+                value.data.push_back(std::uint8_t(c & 0xFF));
+                value.data.push_back(std::uint8_t(c >> 8));
+            }
+        } else if (data.substr(0, 6) == u"dword:") {
+            std::uint32_t v = 0;
+            data.remove_prefix(6);
+            if (data.empty() || data.size() > 8) {
+                *error = LineError(lineNumber, u"malformed dword");
+                return false;
+            }
+            for (char16_t c : data) {
+                const int d = HexDigit(c);
+                if (d < 0) {
+                    *error = LineError(lineNumber, u"malformed dword");
+                    return false;
+                }
+                v = v * 16 + std::uint32_t(d);
+            }
+            value.type = RegType::Dword;
+            value.data = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+        } else if (data.substr(0, 3) == u"hex") {
+            std::size_t p = 3;
+            std::uint32_t type = 3;
+            if (p < data.size() && data[p] == u'(') {
+                type = 0;
+                ++p;
+                std::size_t digits = 0;
+                while (p < data.size() && HexDigit(data[p]) >= 0 && digits < 8) {
+                    type = type * 16 + std::uint32_t(HexDigit(data[p++]));
+                    ++digits;
+                }
+                if (!digits || p >= data.size() || data[p] != u')') {
+                    *error = LineError(lineNumber, u"malformed hex type");
+                    return false;
+                }
+                ++p;
+            }
+            if (p >= data.size() || data[p] != u':') {
+                *error = LineError(lineNumber, u"\":\" expected after hex");
+                return false;
+            }
+            std::u16string bytes(data.substr(p + 1));
+            while (!bytes.empty() && bytes.back() == u'\\') {
+                bytes.pop_back();
+                std::u16string_view more;
+                if (!reader.Next(&more))
+                    break;
+                bytes += more;
+            }
+            value.type = static_cast<RegType>(type);
+            if (!ParseHexBytes(bytes, &value.data)) {
+                *error = LineError(lineNumber, u"malformed hex data");
+                return false;
+            }
+        } else {
+            *error = LineError(lineNumber, u"unrecognised value data");
+            return false;
+        }
+        key->SetValue(std::move(value));
+    }
+    return true;
+}
+
+std::filesystem::path DefaultBackupFolder()
+{
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    std::filesystem::path base;
+    if (xdg && *xdg == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
+    }
+    return base / "quelvo" / "backups";
+}
+
+RegBackup::RegBackup(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+RegBackup::~RegBackup()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool RegBackup::Export(RegKey& key, std::u16string* message)
+{
+    const std::string body = EncodeUtf16Le(ExportRegKeyTree(key, u"HKEY_LOCAL_MACHINE")).substr(2);
+    if (m_fd < 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_folder, ec);
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        gmtime_r(&now, &tm);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+        for (int attempt = 0; attempt < 1000 && m_fd < 0; ++attempt) {
+            std::string name = std::string("repair-") + stamp;
+            if (attempt)
+                name += "-" + std::to_string(attempt);
+            const auto candidate = m_folder / (name + ".reg");
+            m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (m_fd >= 0)
+                m_file = candidate;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (m_fd < 0) {
+            *message = u"Cannot create a backup file in " + FromUtf8(m_folder.string()) + u": "
+                + FromUtf8(std::strerror(errno));
+            return false;
+        }
+        if (!WriteAll(m_fd, EncodeUtf16Le(kHeader))) {
+            *message = u"Cannot write the backup file " + FromUtf8(m_file.string());
+            return false;
+        }
+    }
+    if (!WriteAll(m_fd, body) || ::fsync(m_fd) != 0) {
+        *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
+            + FromUtf8(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quelvo::platform::files

@@ -1,0 +1,64 @@
+#pragma once
+
+// Backups of removed keys as regedit's ".reg" files ("Windows Registry
+// Editor Version 5.00"), written as regedit writes them: UTF-16 LE with a
+// byte-order mark and CRLF line ends, so that regedit on Windows or under
+// Wine imports them unchanged. Strings that are not plain (embedded NULs,
+// control characters, a missing terminator, an odd size) are written as
+// hex(1)/hex(2)/hex(7) so that every byte comes back exactly.
+//
+// The importer reads the same files (UTF-16 LE/BE with a mark, or UTF-8) and
+// restores the keys into a RegTree.
+
+#include "platform/files/RegTree.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quelvo::platform::files {
+
+// The text of one key and every key below it, as blocks of a .reg file
+// (without the version line). rootName is put in front of each path
+// ("HKEY_LOCAL_MACHINE").
+std::u16string ExportRegKeyTree(RegKey& key, std::u16string_view rootName);
+
+// The version line and blank line that start every .reg file.
+std::u16string_view RegFileHeader();
+
+// Encodes as UTF-16 LE with a byte-order mark.
+std::string EncodeUtf16Le(std::u16string_view text);
+// Decodes a file's bytes: UTF-16 LE/BE by mark, UTF-8 (mark optional) otherwise.
+std::u16string DecodeTextFile(std::string_view bytes);
+
+// Restores the keys of a .reg file into a tree whose root is
+// HKEY_LOCAL_MACHINE ("HKEY_LOCAL_MACHINE\" and "HKLM\" prefixes are
+// stripped). Returns false with a message naming the line on malformed
+// input; keys before that line are already restored.
+bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error);
+
+// The folder backups go to: $XDG_DATA_HOME/quelvo/backups, or
+// ~/.local/share/quelvo/backups.
+std::filesystem::path DefaultBackupFolder();
+
+// One backup file per repair session: created on the first export, each
+// export appended and flushed to disk before it returns.
+class RegBackup {
+public:
+    explicit RegBackup(std::filesystem::path folder);
+    virtual ~RegBackup();
+
+    // Exports the key with its values and sub-keys; false (and a message)
+    // when it could not be written: the key must then not be removed.
+    virtual bool Export(RegKey& key, std::u16string* message);
+
+    // The file written so far (empty before the first export).
+    const std::filesystem::path& File() const { return m_file; }
+
+private:
+    std::filesystem::path m_folder;
+    std::filesystem::path m_file;
+    int m_fd = -1;
+};
+
+}  // namespace quelvo::platform::files

@@ -1,0 +1,144 @@
+#include "platform/files/RegTree.h"
+
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace quelvo::platform::files {
+
+namespace {
+char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+}  // namespace
+
+bool KeyNameLess(std::u16string_view a, std::u16string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+}
+
+std::vector<std::u16string> SplitKeyPath(std::u16string_view path)
+{
+    std::vector<std::u16string> parts;
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t next = path.find(u'\\', pos);
+        if (next == std::u16string_view::npos)
+            next = path.size();
+        if (next > pos)
+            parts.emplace_back(path.substr(pos, next - pos));
+        pos = next + 1;
+    }
+    return parts;
+}
+
+RegKey::RegKey(std::u16string name, RegKey* parent, RegTreeLoader* loader)
+    : m_name(std::move(name)), m_parent(parent), m_loader(loader),
+      m_childrenLoaded(loader == nullptr), m_valuesLoaded(loader == nullptr)
+{
+}
+
+const std::vector<std::unique_ptr<RegKey>>& RegKey::Children()
+{
+    if (!m_childrenLoaded) {
+        m_childrenLoaded = true;
+        m_loader->LoadChildren(*this);
+    }
+    return m_children;
+}
+
+RegKey* RegKey::Child(std::u16string_view name)
+{
+    const auto& children = Children();
+    auto it = std::lower_bound(children.begin(), children.end(), name,
+                               [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
+                                   return KeyNameLess(k->Name(), n);
+                               });
+    if (it != children.end() && EqualsIgnoreCaseAscii((*it)->Name(), name))
+        return it->get();
+    return nullptr;
+}
+
+RegKey& RegKey::AddChild(std::u16string_view name)
+{
+    // Loaders call this while m_childrenLoaded is already set, so no recursion.
+    Children();
+    auto it = std::lower_bound(m_children.begin(), m_children.end(), name,
+                               [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
+                                   return KeyNameLess(k->Name(), n);
+                               });
+    if (it != m_children.end() && EqualsIgnoreCaseAscii((*it)->Name(), name))
+        return **it;
+    it = m_children.insert(it, std::make_unique<RegKey>(std::u16string(name), this, m_loader));
+    return **it;
+}
+
+std::unique_ptr<RegKey> RegKey::TakeChild(RegKey& child)
+{
+    for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+        if (it->get() == &child) {
+            std::unique_ptr<RegKey> taken = std::move(*it);
+            m_children.erase(it);
+            return taken;
+        }
+    }
+    return nullptr;
+}
+
+const std::vector<RegValue>& RegKey::Values()
+{
+    if (!m_valuesLoaded) {
+        m_valuesLoaded = true;
+        m_loader->LoadValues(*this);
+    }
+    return m_values;
+}
+
+const RegValue* RegKey::Value(std::u16string_view name)
+{
+    for (const RegValue& v : Values()) {
+        if (EqualsIgnoreCaseAscii(v.name, name))
+            return &v;
+    }
+    return nullptr;
+}
+
+void RegKey::SetValue(RegValue value)
+{
+    Values();
+    for (RegValue& v : m_values) {
+        if (EqualsIgnoreCaseAscii(v.name, value.name)) {
+            v = std::move(value);
+            return;
+        }
+    }
+    m_values.push_back(std::move(value));
+}
+
+std::vector<std::u16string> RegKey::PathComponents() const
+{
+    std::vector<std::u16string> parts;
+    for (const RegKey* k = this; k && k->m_parent; k = k->m_parent)
+        parts.push_back(k->m_name);
+    std::reverse(parts.begin(), parts.end());
+    return parts;
+}
+
+std::u16string RegKey::Path() const
+{
+    std::u16string path;
+    for (const auto& part : PathComponents()) {
+        if (!path.empty())
+            path += u'\\';
+        path += part;
+    }
+    return path;
+}
+
+void ForEachKey(RegKey& key, const std::function<void(RegKey&)>& visit)
+{
+    visit(key);
+    for (const auto& child : key.Children())
+        ForEachKey(*child, visit);
+}
+
+}  // namespace quelvo::platform::files

@@ -1,0 +1,201 @@
+#include "platform/files/TreeStore.h"
+
+#include "platform/Text.h"
+#include "platform/files/RegExport.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quelvo::platform::files {
+
+namespace {
+constexpr int kMaxLinkHops = 16;
+constexpr std::u16string_view kMachinePrefix = u"\\Registry\\Machine";
+}  // namespace
+
+TreeStore::TreeStore() : m_root(std::make_unique<RegKey>(u"", nullptr, nullptr)) {}
+
+TreeStore::~TreeStore() = default;
+
+void TreeStore::ResetTree(std::unique_ptr<RegKey> root)
+{
+    std::lock_guard lock(m_mutex);
+    m_handles.clear();
+    m_root = std::move(root);
+}
+
+void TreeStore::SetBackup(std::shared_ptr<RegBackup> backup)
+{
+    std::lock_guard lock(m_mutex);
+    m_backup = std::move(backup);
+}
+
+std::u16string TreeStore::LastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+RegKey* TreeStore::Find(std::u16string_view path)
+{
+    return Resolve(path, 0);
+}
+
+RegKey* TreeStore::Resolve(std::u16string_view path, int hops)
+{
+    RegKey* key = m_root.get();
+    const auto parts = SplitKeyPath(path);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        key = key->Child(parts[i]);
+        if (!key)
+            return nullptr;
+        if (!key->isLink)
+            continue;
+        const RegValue* target = key->Value(u"SymbolicLinkValue");
+        if (!target || target->type != RegType::Link || hops >= kMaxLinkHops)
+            return nullptr;
+        std::u16string text(reinterpret_cast<const char16_t*>(target->data.data()),
+                            target->data.size() / 2);
+        text = std::u16string(UpToNul(text));
+        if (text.size() < kMachinePrefix.size()
+            || !EqualsIgnoreCaseAscii(std::u16string_view(text).substr(0, kMachinePrefix.size()),
+                                      kMachinePrefix))
+            return nullptr;
+        std::u16string rest = text.substr(kMachinePrefix.size());
+        for (std::size_t j = i + 1; j < parts.size(); ++j)
+            rest += u'\\' + parts[j];
+        return Resolve(rest, hops + 1);
+    }
+    return key;
+}
+
+RegKey* TreeStore::KeyOf(RegHandle handle)
+{
+    auto it = m_handles.find(static_cast<std::uintptr_t>(handle));
+    if (it == m_handles.end() || it->second->deleted)
+        return nullptr;
+    return it->second;
+}
+
+RegStatus TreeStore::OpenKey(RegRoot root, std::u16string_view path, std::uint32_t /*access*/,
+                             RegHandle* key)
+{
+    if (!key)
+        return kInvalidParameter;
+    std::lock_guard lock(m_mutex);
+    if (root != HKEY_LOCAL_MACHINE)
+        return kInvalidHandle;
+    RegKey* found = Resolve(path, 0);
+    if (!found)
+        return kFileNotFound;
+    const std::uintptr_t handle = m_nextHandle++;
+    m_handles.emplace(handle, found);
+    *key = static_cast<RegHandle>(handle);
+    return kSuccess;
+}
+
+RegStatus TreeStore::QueryInfoKey(RegHandle handle, std::uint32_t* subKeyCount,
+                                  std::uint32_t* maxSubKeyNameLength)
+{
+    std::lock_guard lock(m_mutex);
+    RegKey* key = KeyOf(handle);
+    if (!key)
+        return kInvalidHandle;
+    const auto& children = key->Children();
+    if (subKeyCount)
+        *subKeyCount = static_cast<std::uint32_t>(children.size());
+    if (maxSubKeyNameLength) {
+        std::size_t longest = 0;
+        for (const auto& child : children)
+            longest = std::max(longest, child->Name().size());
+        *maxSubKeyNameLength = static_cast<std::uint32_t>(longest);
+    }
+    return kSuccess;
+}
+
+RegStatus TreeStore::EnumKey(RegHandle handle, std::uint32_t index, char16_t* name,
+                             std::uint32_t capacity, std::uint32_t* length)
+{
+    std::lock_guard lock(m_mutex);
+    RegKey* key = KeyOf(handle);
+    if (!key)
+        return kInvalidHandle;
+    const auto& children = key->Children();
+    if (index >= children.size())
+        return kNoMoreItems;
+    const std::u16string& childName = children[index]->Name();
+    if (!name || childName.size() + 1 > capacity)
+        return kMoreData;
+    std::copy(childName.begin(), childName.end(), name);
+    name[childName.size()] = u'\0';
+    if (length)
+        *length = static_cast<std::uint32_t>(childName.size());
+    return kSuccess;
+}
+
+RegStatus TreeStore::QueryValue(RegHandle handle, std::u16string_view valueName, RegType* type,
+                                std::uint8_t* data, std::uint32_t* size)
+{
+    std::lock_guard lock(m_mutex);
+    RegKey* key = KeyOf(handle);
+    if (!key)
+        return kInvalidHandle;
+    const RegValue* value = key->Value(valueName);
+    if (!value)
+        return kFileNotFound;
+    if (type)
+        *type = value->type;
+    const auto total = static_cast<std::uint32_t>(value->data.size());
+    if (!data) {
+        if (size)
+            *size = total;
+        return kSuccess;
+    }
+    if (!size)
+        return kInvalidParameter;
+    const std::uint32_t copied = std::min(*size, total);
+    if (copied)
+        std::memcpy(data, value->data.data(), copied);
+    const bool fits = total <= *size;
+    *size = total;
+    return fits ? kSuccess : kMoreData;
+}
+
+RegStatus TreeStore::DeleteKey(RegRoot root, std::u16string_view path)
+{
+    std::lock_guard lock(m_mutex);
+    if (root != HKEY_LOCAL_MACHINE)
+        return kInvalidHandle;
+    RegKey* key = Resolve(path, 0);
+    if (!key)
+        return kFileNotFound;
+    if (!key->Parent())
+        return kAccessDenied;  // the root itself
+    if (!key->Children().empty())
+        return kAccessDenied;
+
+    std::u16string message;
+    if (m_backup) {
+        if (!m_backup->Export(*key, &message)) {
+            m_lastError = message;
+            return kWriteFault;
+        }
+    }
+    const RegStatus status = PersistRemoval(*key, &message);
+    if (status != kSuccess) {
+        m_lastError = message;
+        return status;
+    }
+    m_lastError.clear();
+    key->deleted = true;
+    m_removed.push_back(key->Parent()->TakeChild(*key));
+    return kSuccess;
+}
+
+RegStatus TreeStore::CloseKey(RegHandle handle)
+{
+    std::lock_guard lock(m_mutex);
+    return m_handles.erase(static_cast<std::uintptr_t>(handle)) ? kSuccess : kInvalidHandle;
+}
+
+}  // namespace quelvo::platform::files
