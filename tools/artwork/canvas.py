@@ -12,8 +12,6 @@ NAVY = (10, 38, 92)
 DEEP_BLUE = (18, 64, 148)
 ROYAL = (28, 94, 196)
 BRIGHT = (52, 136, 232)
-PALE = (226, 237, 250)
-ICE = (242, 247, 253)
 WHITE = (255, 255, 255)
 INK = (24, 33, 48)
 GREY_TEXT = (92, 104, 122)
@@ -57,14 +55,6 @@ def vgradient(size, stops):
         t = y / max(1, h - 1)
         col.putpixel((0, y), _at(stops, t))
     return col.resize((w, h), Image.NEAREST)
-
-
-def hgradient(size, stops):
-    w, h = size
-    row = Image.new("RGBA", (w, 1))
-    for x in range(w):
-        row.putpixel((x, 0), _at(stops, x / max(1, w - 1)))
-    return row.resize((w, h), Image.NEAREST)
 
 
 def _at(stops, t):
@@ -188,24 +178,14 @@ class Layer:
 
     def image(self):
         """The layer at its final size."""
-        return _premultiplied_down(self.im, (self.w, self.h))
-
-
-def _premultiplied_down(im, size):
-    # Pillow resizes RGBA through premultiplied alpha, so transparent pixels do not bleed.
-    return im.resize(size, Image.BOX)
+        # Pillow resizes RGBA through premultiplied alpha, so transparent pixels do not bleed.
+        return self.im.resize((self.w, self.h), Image.BOX)
 
 
 def _rgba(c):
     if c is None:
         return None
     return c if len(c) == 4 else tuple(c) + (255,)
-
-
-def over(base, layer_image, xy=(0, 0)):
-    """Composites an RGBA picture over an RGBA base in place."""
-    base.alpha_composite(layer_image, dest=(int(xy[0]), int(xy[1])))
-    return base
 
 
 def shadow(size, box, radius, blur, alpha, offset=(0, 2), colour=(0, 0, 0)):

@@ -6,8 +6,8 @@ button rectangle blends into what lies around it.
 from PIL import Image, ImageDraw
 
 import emblem
-from canvas import (Layer, font, vgradient, shadow, avoid_key_colours, mix,
-                    NAVY, DEEP_BLUE, ROYAL, BRIGHT, PALE, ICE, WHITE, INK, GREY_TEXT, OLIVE, SKY_BLUE)
+from canvas import (Layer, font, vgradient, shadow, avoid_key_colours,
+                    NAVY, DEEP_BLUE, ROYAL, BRIGHT, WHITE, INK, GREY_TEXT, OLIVE, SKY_BLUE)
 
 WINDOW = (740, 530)
 CORNER_RADIUS = 15          # gives 36 fully transparent pixels per corner
