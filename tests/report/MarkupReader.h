@@ -21,6 +21,15 @@ struct ReadMarkup {
     bool literalAmpersands = false;         // the text contains " & "
 };
 
+// What a row shows for a name: control characters as their pictures.
+inline std::u16string ShownName(std::u16string_view name)
+{
+    std::u16string out;
+    for (char16_t c : name)
+        out.push_back(c < 0x20 ? char16_t(0x2400 + c) : c);
+    return out;
+}
+
 inline std::u16string FirstQuoted(std::u16string_view tag, std::size_t from = 0)
 {
     std::size_t open = tag.find(u'"', from);

@@ -36,14 +36,6 @@ const std::u16string kCrafted[] = {
     u".\u00e9\u20ac",
 };
 
-// What the row should show: control characters become their pictures.
-std::u16string Shown(std::u16string_view name)
-{
-    std::u16string out;
-    for (char16_t c : name)
-        out.push_back(c < 0x20 ? char16_t(0x2400 + c) : c);
-    return out;
-}
 
 std::size_t KnownTags(const std::vector<std::u16string>& tags)
 {
@@ -107,7 +99,7 @@ TEST(ReportMarkup, craftedExtensionShouldShowLiterallyAndAddNoTagsPicturesOrLink
             auto read = ReadRow(kind.row(ext));
             SCOPED_TRACE(std::string(kind.name) + " row of " + ToUtf8(ext));
             EXPECT_FALSE(read.literalAmpersands);
-            EXPECT_EQ(read.shownInNameFont, Shown(ext));
+            EXPECT_EQ(read.shownInNameFont, quelvo::test::ShownName(ext));
             EXPECT_EQ(KnownTags(read.tags), plainTags);
             EXPECT_EQ(read.pictures, kind.pictures);
             EXPECT_EQ(Decoded(read.links), kind.links(ext));
@@ -128,7 +120,7 @@ TEST(ReportMarkup, craftedGroupNameShouldShowLiterallyWithoutLinks)
         auto read = ReadRow(rows::GroupRow(name));
         SCOPED_TRACE(ToUtf8(name));
         EXPECT_FALSE(read.literalAmpersands);
-        EXPECT_EQ(read.shownInNameFont, Shown(name));
+        EXPECT_EQ(read.shownInNameFont, quelvo::test::ShownName(name));
         EXPECT_EQ(KnownTags(read.tags), plainTags);
         EXPECT_TRUE(read.links.empty());
         EXPECT_EQ(read.pictures, std::vector<std::u16string>{u"ListBoxItem_FileTypeG.bmp"});

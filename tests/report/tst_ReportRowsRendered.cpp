@@ -7,6 +7,8 @@
 #include "report/Unit_QLV_ReportMarkup.h"
 #include "report/Unit_QLV_ReportRows.h"
 
+#include "MarkupReader.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -118,13 +120,6 @@ const std::u16string kNames[] = {
     u".x\ry",
 };
 
-std::u16string Shown(std::u16string_view name)
-{
-    std::u16string out;
-    for (char16_t c : name)
-        out.push_back(c < 0x20 ? char16_t(0x2400 + c) : c);
-    return out;
-}
 
 }  // namespace
 
@@ -147,7 +142,7 @@ TEST(ReportRowsRendered, itemRowsShouldDrawNamesLiterallyAndLinkOnlyToTheirOwnTa
         for (const auto& name : kNames) {
             SCOPED_TRACE(ToUtf8(kind.linkText) + " row of " + ToUtf8(name));
             Rendered r = Render(kind.row(name));
-            EXPECT_EQ(r.drawn, Shown(name) + kind.linkText);
+            EXPECT_EQ(r.drawn, quelvo::test::ShownName(name) + kind.linkText);
             EXPECT_EQ(r.underlined, 0);
             EXPECT_EQ(r.pictures, kind.pictures);
             std::set<std::u16string> expected{EncodeLinkTarget(name)};
@@ -167,7 +162,7 @@ TEST(ReportRowsRendered, groupRowsShouldDrawNamesLiterallyWithoutLinks)
     for (const auto& name : kNames) {
         SCOPED_TRACE(ToUtf8(name));
         Rendered r = Render(rows::GroupRow(name));
-        EXPECT_EQ(r.drawn, u" " + Shown(name));
+        EXPECT_EQ(r.drawn, u" " + quelvo::test::ShownName(name));
         EXPECT_EQ(r.underlined, 0);
         EXPECT_EQ(r.pictures, 1);
         EXPECT_TRUE(r.targets.empty());
