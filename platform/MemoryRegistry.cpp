@@ -3,7 +3,6 @@
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -289,7 +288,7 @@ RegStatus MemoryRegistry::QueryValue(RegHandle key, std::u16string_view valueNam
     }
     const std::uint32_t capacity = *size;
     *size = valueSize;
-    std::memcpy(data, value->bytes.data(), std::min(capacity, valueSize));
+    std::copy_n(value->bytes.begin(), std::min(capacity, valueSize), data);
     return valueSize > capacity ? kMoreData : kSuccess;
 }
 
