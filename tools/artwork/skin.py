@@ -95,7 +95,7 @@ def background():
     mark = Layer((120, 111), 4)
     emblem.scene(mark, 0, 0, 1.5, 0.1)
     faint = mark.image()
-    faint.putalpha(faint.getchannel("A").point(lambda a: a * 16 // 100))
+    faint.putalpha(faint.getchannel("A").point(lambda a: a * 11 // 100))
     im.alpha_composite(faint, (22, 360))
     draw_text(im, (82, 500), "Scan  \u2022  Review  \u2022  Repair", 10.5, (130, 164, 214), anchor="ma")
     # A shadow line where the page card meets the chrome on its right and bottom.
