@@ -32,7 +32,12 @@ private:
     std::vector<std::wstring> m_roots;
 };
 
-// "\quelvotest<pid>" style suffix, so that two test processes never share keys.
+inline std::u16string U16(const std::wstring& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
+// "quelvotest<pid>": a name part, so that two test processes never share keys.
 std::wstring UniqueSuffix();
 
 }  // namespace quelvo::test

@@ -1,6 +1,6 @@
 #include "platform/win32/NativeTarget.h"
 
-#include "platform/win32/WindowsApi.h"
+#include "ScratchKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,10 @@
 
 namespace {
 
+using quelvo::test::U16;
+
 using namespace quelvo::platform;
 using quelvo::platform::win32::NativeTarget;
-
-std::u16string U16(const std::wstring& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
 
 // A buffer with guard units after the capacity handed to a call.
 struct GuardedBuffer {

@@ -10,20 +10,18 @@
 
 namespace {
 
+using quelvo::test::U16;
+
 using namespace quelvo::platform;
 using quelvo::platform::win32::Win32Registry;
 using quelvo::test::ScratchKeys;
 // <windows.h> makes HKEY_LOCAL_MACHINE a macro of its own type.
 constexpr RegRoot kLocalMachine = RegRoot::LocalMachine;
 
-std::u16string U16(const std::wstring& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
 class Win32RegistryTest : public ::testing::Test {
 protected:
-    const std::wstring base = L"SOFTWARE\\Classes\\." + quelvo::test::UniqueSuffix();
+    // Outside the classes branch, which the scan tests walk at the same time.
+    const std::wstring base = L"SOFTWARE\\" + quelvo::test::UniqueSuffix();
     ScratchKeys scratch{{base}};
     Win32Registry store;
 
