@@ -36,8 +36,10 @@ PAGES = {
         (140, 175, 211, 248, 283, 320, 356, 390),
         (".3g2", ".3gp", ".aac", ".ac3", ".accdb", ".ai", ".aif", ".psc1"))]),
     "report": ("page_report.png", [("FixNow", "Up", 307, 400), ("Cancel", "Up", 10, 413)], [
-        (112, 30, "Quelvo found 12 file extension problems", 14, True, (255, 230, 80)),
-        (112, 52, "Click Fix Now to repair the registry problems.", 11, False, (255, 255, 255)),
+        (112, 26, "12 Problem(s) Detected", 21, True, (255, 255, 0)),
+        (112, 52, "It is highly recommended to fix these detected problems below.Click the Fix Now", 12, False,
+         (0, 0, 0)),
+        (112, 66, "buton to continue.", 12, False, (0, 0, 0)),
     ]),
     "lookup": ("page_lookup.png", [("Back", "Up", 447, 424)], []),
     "about": ("page_about.png", [], [

@@ -203,9 +203,16 @@ def scanning_page(bg):
     return avoid_key_colours(im).convert("RGB")
 
 
+def _headline_panel(im, box):
+    # The headline is bold yellow over text in the label's own colour, black: a mid blue
+    # keeps both readable (yellow at 3.6:1 or more, black at 4.6:1 or more).
+    im.alpha_composite(shadow(im.size, box, 9, 4, 80, (0, 3), NAVY))
+    _panel(im, box, 9, [(0, (72, 132, 210)), (1, (58, 116, 196))], border=(34, 82, 164))
+
+
 def report_page(bg):
     im = page_base(bg, LIGHT_CARD)
-    _dark_panel(im, (106, 14, 106 + 439, 14 + 84))
+    _headline_panel(im, (106, 14, 106 + 439, 14 + 84))
     art = Layer((88, 84), 4)
     emblem.scene(art, 2, 4, 1.0, 0.12)
     im.alpha_composite(art.image(), (12, 14))
