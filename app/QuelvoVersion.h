@@ -1,0 +1,14 @@
+#pragma once
+
+// The version data the build embeds into the program (from the project
+// version), standing in for the executable's version resource.
+
+#include "widgets/TRzVersionInfo.h"
+
+#include <optional>
+
+namespace quelvo::app {
+
+std::optional<widgets::TRzVersionData> EmbeddedVersionData();
+
+}  // namespace quelvo::app
