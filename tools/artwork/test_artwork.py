@@ -230,8 +230,7 @@ class Window(unittest.TestCase):
             ("page_start.png", (136, 344, 304, 16), True),
             ("page_start.png", (32, 231, 410, 30), True),
             ("page_scanning.png", (117, 33, 440, 60), False),
-            ("page_scanning.png", (63, 140, 433, 14), True),
-            ("page_scanning.png", (63, 390, 433, 14), True),
+        ] + [("page_scanning.png", (63, top, 433, 16), True) for top in (140, 175, 211, 248, 283, 320, 356, 390)] + [
             ("page_report.png", (10, 108, 544, 286), True),
             ("page_about.png", (48, 90, 441, 55), True),
             ("page_about.png", (55, 278, 169, 20), True),
