@@ -434,6 +434,10 @@ bool RegBackup::Export(RegKey& key, std::u16string* message)
         }
         if (!WriteAll(m_fd, EncodeUtf16Le(kHeader))) {
             *message = u"Cannot write the backup file " + FromUtf8(m_file.string());
+            ::close(m_fd);
+            ::unlink(m_file.c_str());
+            m_fd = -1;
+            m_file.clear();
             return false;
         }
     }

@@ -1,0 +1,146 @@
+#include "platform/files/FileTargets.h"
+
+#include "FilesTestSupport.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+#include <hivex.h>
+
+#include <map>
+
+namespace {
+
+using namespace quelvo::platform;
+using namespace quelvo::platform::files;
+using namespace quelvo::platform::files::test;
+namespace fs = std::filesystem;
+
+EnvironmentReader Env(std::map<std::string, std::string> values)
+{
+    return [values](const char* name) -> std::optional<std::string> {
+        auto it = values.find(name);
+        if (it == values.end())
+            return std::nullopt;
+        return it->second;
+    };
+}
+
+std::u16string Expand(Target& target, std::u16string_view text)
+{
+    char16_t buffer[512];
+    const std::size_t n = target.ExpandEnvironmentStrings(text, buffer, 512);
+    return n ? std::u16string(buffer, n - 1) : std::u16string();
+}
+
+// A Wine prefix as wineboot leaves it: system.reg, drive_c and the
+// dosdevices links.
+fs::path MakePrefix(const TempDir& dir, const std::string& name)
+{
+    const fs::path prefix = dir / name;
+    fs::create_directories(prefix / "dosdevices");
+    fs::create_directories(prefix / "drive_c" / "windows");
+    WriteBytes(prefix / "drive_c" / "windows" / "notepad.exe", "MZ");
+    fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+    fs::create_directory_symlink("/", prefix / "dosdevices" / "z:");
+    fs::create_symlink("/dev/null", prefix / "dosdevices" / "com1");
+    WriteBytes(prefix / "system.reg", ReadBytes(DataFile("system.reg")));
+    return prefix;
+}
+
+TEST(FileTargets, shouldOpenTheWinePrefixNamedByQuelvoTarget)
+{
+    TempDir dir;
+    const fs::path prefix = MakePrefix(dir, "pfx");
+    const TargetChoice choice = ChooseTarget(Env({{"QUELVO_TARGET", prefix.string()}, {"WINEPREFIX", "/nowhere"}}));
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    Target& target = *choice.target;
+    EXPECT_EQ(target.Description(), u"Wine prefix " + FromUtf8(prefix.string()));
+    EXPECT_EQ(Expand(target, u"%SystemRoot%|%windir%|%ProgramFiles%|%PATHEXT%|%nope%"),
+              u"C:\\windows|C:\\windows|C:\\Program Files|.com;.exe;.bat;.cmd;.vbs;.vbe;.js;.jse;.wsf;.wsh|%nope%");
+    EXPECT_TRUE(target.FileExists(u"C:\\WINDOWS\\Notepad.exe"));
+    EXPECT_FALSE(target.FileExists(u"C:\\windows"));
+    EXPECT_TRUE(target.FileExists(FromUtf8("Z:" + (prefix / "system.reg").string())));
+
+    RegHandle key{};
+    EXPECT_EQ(target.Registry().OpenKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.chm", KEY_ALL_ACCESS, &key), kSuccess);
+    target.Registry().CloseKey(key);
+}
+
+TEST(FileTargets, shouldFallBackToWineprefixThenToDotWine)
+{
+    TempDir dir;
+    const fs::path prefix = MakePrefix(dir, "pfx");
+    MakePrefix(dir, ".wine");
+    TargetChoice choice = ChooseTarget(Env({{"WINEPREFIX", prefix.string()}, {"HOME", dir.Path().string()}}));
+    ASSERT_TRUE(choice.target);
+    EXPECT_EQ(choice.tried, prefix);
+    choice = ChooseTarget(Env({{"QUELVO_TARGET", ""}, {"HOME", dir.Path().string()}}));
+    ASSERT_TRUE(choice.target);
+    EXPECT_EQ(choice.tried, dir / ".wine");
+}
+
+TEST(FileTargets, shouldSayWhichPathWasTriedAndWhy)
+{
+    TempDir dir;
+    fs::create_directories(dir / "empty");
+    fs::create_directories(dir / "broken");
+    WriteBytes(dir / "broken" / "system.reg", "WINE REGISTRY Version 2\n\n[A] 1\n\"x\"=bogus\n");
+    struct Case {
+        std::map<std::string, std::string> env;
+        std::string path;
+        std::string why;
+    };
+    const Case cases[] = {
+        {{{"QUELVO_TARGET", (dir / "missing").string()}}, (dir / "missing").string() + " (QUELVO_TARGET)",
+         "the folder does not exist"},
+        {{{"WINEPREFIX", (dir / "empty").string()}}, (dir / "empty").string() + " (WINEPREFIX)",
+         "neither system.reg"},
+        {{{"HOME", dir.Path().string()}}, (dir / ".wine").string() + " (the default Wine prefix)",
+         "does not exist"},
+        {{{"QUELVO_TARGET", (dir / "broken").string()}}, (dir / "broken").string(), "line 4: unrecognised value data"},
+    };
+    for (const auto& c : cases) {
+        const TargetChoice choice = ChooseTarget(Env(c.env));
+        EXPECT_FALSE(choice.target);
+        const std::string error = ToUtf8(choice.error);
+        EXPECT_NE(error.find(c.path), std::string::npos) << error;
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    }
+    EXPECT_EQ(ReadBytes(dir / "broken" / "system.reg"), "WINE REGISTRY Version 2\n\n[A] 1\n\"x\"=bogus\n");
+}
+
+TEST(FileTargets, shouldOpenAnOfflineWindowsInstallation)
+{
+    TempDir dir;
+    const fs::path config = dir / "win" / "WINDOWS" / "system32" / "Config";
+    fs::create_directories(config);
+    fs::create_directories(dir / "win" / "Programs" / "App");
+    WriteBytes(dir / "win" / "Programs" / "App" / "app.exe", "MZ");
+    const fs::path hive = config / "software";
+    WriteEmptyHive(hive);
+    hive_h* h = hivex_open(hive.c_str(), HIVEX_OPEN_WRITE);
+    ASSERT_NE(h, nullptr);
+    const hive_node_h microsoft = hivex_node_add_child(h, hivex_root(h), "Microsoft");
+    auto set = [&](hive_node_h parent, const char* key, const char* name, std::u16string_view text) {
+        const hive_node_h node = hivex_node_add_child(h, parent, key);
+        std::string bytes = Utf16Sz(text);
+        hive_set_value value{const_cast<char*>(name), hive_t_REG_SZ, bytes.size(), bytes.data()};
+        ASSERT_EQ(hivex_node_set_value(h, hivex_node_add_child(h, node, "CurrentVersion"), &value, 0), 0);
+    };
+    set(microsoft, "Windows NT", "SystemRoot", u"C:\\WINDOWS");
+    set(microsoft, "Windows", "ProgramFilesDir", u"C:\\Programs");
+    ASSERT_EQ(hivex_commit(h, nullptr, 0), 0);
+    hivex_close(h);
+
+    const TargetChoice choice = ChooseTarget(Env({{"QUELVO_TARGET", (dir / "win").string()}}));
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    EXPECT_EQ(choice.target->Description(), u"Windows installation " + FromUtf8((dir / "win").string()));
+    EXPECT_EQ(Expand(*choice.target, u"%ProgramFiles%\\App\\app.exe"), u"C:\\Programs\\App\\app.exe");
+    EXPECT_TRUE(choice.target->FileExists(u"c:\\programs\\app\\APP.EXE"));
+    RegHandle key{};
+    EXPECT_EQ(choice.target->Registry().OpenKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft", KEY_ALL_ACCESS, &key),
+              kSuccess);
+    choice.target->Registry().CloseKey(key);
+}
+
+}  // namespace
