@@ -339,6 +339,7 @@ private:
     std::size_t Line(View text, std::size_t pos, std::size_t stop, Pass pass, LineBox& box)
     {
         const bool measuring = pass == Pass::Measure;
+        const std::size_t lineStart = pos;
         while (pos < text.size() && (measuring || pos < stop)) {
             if (text[pos] == u'<') {
                 if (lastGt_ == npos || pos > lastGt_) {  // unterminated: the rest is dropped
@@ -346,7 +347,7 @@ private:
                     return text.size();
                 }
                 const std::size_t gt = text.find(u'>', pos + 1);
-                const TagResult r = Tag(text.substr(pos + 1, gt - pos - 1), pass, box);
+                const TagResult r = Tag(text.substr(pos + 1, gt - pos - 1), pass, box, pos > lineStart);
                 if (r == TagResult::BreakBefore)
                     return pos;
                 pos = gt + 1;
@@ -366,9 +367,9 @@ private:
             SelectPenFont();
             const Size size = surface_.MeasureText(run, mnemonics_);
             if (measuring) {
-                // Starting the line over with this run always makes progress:
-                // a line whose offset is still 0 never breaks here.
-                if (wordWrap_ && Offset() + size.width >= AvailableWidth()
+                // A line that has consumed nothing yet never breaks, so every
+                // line makes progress whatever the surface measures.
+                if (wordWrap_ && pos > lineStart && Offset() + size.width >= AvailableWidth()
                     && size.width < AvailableWidth())
                     return pos;
                 box.height = std::max<long long>(box.height, size.height);
@@ -432,7 +433,7 @@ private:
 
     enum class TagResult { Continue, EndsLine, BreakBefore };
 
-    TagResult Tag(View tag, Pass pass, LineBox& box)
+    TagResult Tag(View tag, Pass pass, LineBox& box, bool mayBreak)
     {
         if (tag.empty())
             return TagResult::Continue;
@@ -484,7 +485,7 @@ private:
             return TagResult::Continue;
         case u'I':
             if (second == u'M')
-                return Image(tag, pass, box);
+                return Image(tag, pass, box, mayBreak);
             if (second == u'N')
                 Indent(tag);
             return TagResult::Continue;
@@ -542,7 +543,7 @@ private:
         return dpi == 96 ? pixels : ClampToInt((static_cast<long long>(pixels) * dpi + 48) / 96);
     }
 
-    TagResult Image(View tag, Pass pass, LineBox& box)
+    TagResult Image(View tag, Pass pass, LineBox& box, bool mayBreak)
     {
         if (pictures_ == nullptr)
             return TagResult::Continue;
@@ -557,7 +558,8 @@ private:
         const long long height = Scaled(picture->Height());
 
         if (pass == Pass::Measure) {
-            if (wordWrap_ && Offset() + width > AvailableWidth() && width < AvailableWidth())
+            if (wordWrap_ && mayBreak && Offset() + width > AvailableWidth()
+                && width < AvailableWidth())
                 return TagResult::BreakBefore;
             box.height = std::max(box.height, height);
             if (upper.find(u"ALIGN") != npos) {
