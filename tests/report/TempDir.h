@@ -5,9 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <random>
 #include <string_view>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +19,7 @@ public:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_path = std::filesystem::temp_directory_path()
                  / ("quelvo_report_" + std::string(info->test_suite_name()) + "_" + info->name() + "_"
-                    + std::to_string(::getpid()));
+                    + std::to_string(std::random_device{}()));
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }
