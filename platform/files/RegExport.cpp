@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "platform/files/FileIo.h"
+#include "platform/files/SystemRegFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -250,11 +251,13 @@ std::u16string LineError(std::size_t line, std::u16string_view what)
 
 bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error)
 {
+    std::u16string ignored;
+    if (!error)
+        error = &ignored;
     LineReader reader{text};
     std::u16string_view line;
     if (!reader.Next(&line) || (line != u"Windows Registry Editor Version 5.00" && line != u"REGEDIT4")) {
-        if (error)
-            *error = LineError(1, u"not a registry export (no \"Windows Registry Editor Version 5.00\")");
+        *error = LineError(1, u"not a registry export (no \"Windows Registry Editor Version 5.00\")");
         return false;
     }
     RegKey* key = nullptr;
@@ -283,7 +286,12 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
                 *error = LineError(lineNumber, u"only HKEY_LOCAL_MACHINE keys can be restored");
                 return false;
             }
-            for (const auto& part : SplitKeyPath(path))
+            const auto parts = SplitKeyPath(path);
+            if (parts.size() > kMaxKeyDepth) {
+                *error = LineError(lineNumber, u"a key path deeper than 512 levels");
+                return false;
+            }
+            for (const auto& part : parts)
                 key = &key->AddChild(part);
             continue;
         }

@@ -3,7 +3,9 @@
 #include "platform/Text.h"
 #include "platform/files/WineServer.h"
 
+#include <algorithm>
 #include <ctime>
+#include <optional>
 
 namespace quelvo::platform::files {
 
@@ -43,49 +45,48 @@ RegStatus SystemRegStore::PersistRemoval(RegKey& key, std::u16string* message)
         *message = FromUtf8(readError);
         return kWriteFault;
     }
-    SystemRegDocument next = m_document;
-    if (onDisk != next.Text()) {
+    if (onDisk != m_document.Text()) {
         *message = where + u" changed on disk since it was read; scan again before repairing.";
         return kWriteFault;
     }
-    for (std::size_t index : key.blocks)
-        next.blocks[index].removed = true;
 
     // A key written only because of this descendant would vanish with it:
     // give it a block of its own where the removed one stood.
     RegKey* parent = key.Parent();
-    std::size_t parentBlock = SIZE_MAX;
-    if (parent && parent->Parent() && parent->blocks.empty() && parent->Children().size() == 1) {
-        std::size_t slot = SIZE_MAX;
-        for (std::size_t index : key.blocks)
-            slot = std::min(slot, index);
-        if (slot == SIZE_MAX) {
-            // An implicit key has no block to reuse; keep its parent alive at the end.
-            slot = next.blocks.size();
-            next.blocks.emplace_back();
-            next.blocks.back().text = "\n";
-        }
-        SystemRegBlock& block = next.blocks[slot];
-        const std::size_t blank = block.text.find_first_not_of("\r\n");
-        block.text = block.text.substr(0, blank == std::string::npos ? block.text.size() : blank)
-            + FormatKeyHeader(parent->PathComponents(), static_cast<long long>(std::time(nullptr)));
-        block.path = parent->PathComponents();
-        block.values.clear();
-        block.link = false;
-        block.className.clear();
-        block.removed = false;
-        parentBlock = slot;
+    std::optional<SystemRegBlock> parentBlock;
+    std::size_t slot = SIZE_MAX;
+    if (parent && parent->Parent() && parent->blocks.empty() && parent->Children().size() == 1
+        && !key.blocks.empty()) {
+        slot = *std::min_element(key.blocks.begin(), key.blocks.end());
+        const std::string& old = m_document.blocks[slot].text;
+        const std::size_t blank = old.find_first_not_of("\r\n");
+        parentBlock.emplace();
+        parentBlock->path = parent->PathComponents();
+        parentBlock->text = old.substr(0, blank == std::string::npos ? old.size() : blank)
+            + FormatKeyHeader(parentBlock->path, static_cast<long long>(std::time(nullptr)));
+    }
+
+    std::string text = m_document.header;
+    for (std::size_t i = 0; i < m_document.blocks.size(); ++i) {
+        if (i == slot)
+            text += parentBlock->text;
+        else if (!m_document.blocks[i].removed
+                 && std::find(key.blocks.begin(), key.blocks.end(), i) == key.blocks.end())
+            text += m_document.blocks[i].text;
     }
 
     std::string writeError;
-    if (!ReplaceFile(m_file, next.Text(), &writeError, m_replaceHook)) {
+    if (!ReplaceFile(m_file, text, &writeError, m_replaceHook)) {
         *message = u"Cannot rewrite " + where + u": " + FromUtf8(writeError);
         return kWriteFault;
     }
-    m_document = std::move(next);
+    for (std::size_t index : key.blocks)
+        m_document.blocks[index].removed = true;
     key.blocks.clear();
-    if (parentBlock != SIZE_MAX)
-        parent->blocks.push_back(parentBlock);
+    if (parentBlock) {
+        m_document.blocks[slot] = std::move(*parentBlock);
+        parent->blocks.push_back(slot);
+    }
     return kSuccess;
 }
 

@@ -172,6 +172,32 @@ TEST_F(SystemRegStoreTest, shouldLeaveTheOldOrTheNewFileWhenStoppedAtAnyStep)
     }
 }
 
+// The same with real kills: a child process removes a key tree and is
+// killed at a varying moment; the file is always whole.
+TEST_F(SystemRegStoreTest, shouldNeverLeaveATornFileWhenKilled)
+{
+    const std::string removedChm = WithoutBlocks(original, {"Software\\\\Classes\\\\.chm"});
+    const std::string removedBoth = WithoutBlocks(original, {"Software\\\\Classes\\\\.chm", "Software\\\\Classes\\\\.cpl"});
+    for (int round = 0; round < 12; ++round) {
+        WriteBytes(file, original);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto s = Open();
+            s->SetServerCheck([] { return false; });
+            s->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.chm");
+            s->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.cpl");
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 700));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string now = ReadBytes(file);
+        EXPECT_TRUE(now == original || now == removedChm || now == removedBoth) << "round " << round;
+    }
+}
+
 TEST_F(SystemRegStoreTest, shouldBackUpRemovedKeysSoThatTheyCanBeRestored)
 {
     auto backup = std::make_shared<RegBackup>(dir / "backups");
@@ -199,8 +225,6 @@ TEST_F(SystemRegStoreTest, shouldNotRemoveAKeyWhoseBackupCannotBeWritten)
     EXPECT_FALSE(store->LastError().empty());
     EXPECT_EQ(ReadBytes(file), original);
 }
-
-class RunningWineServer : public ::testing::Test {};
 
 // A real wineserver started on the prefix (wineserver -p) makes the store
 // refuse, and stopping it lets the removal through.
