@@ -66,10 +66,19 @@ std::vector<std::u16string> FolderEntries(const fs::path& folder)
 // short name it is. Empty when there is none.
 std::u16string MatchEntry(const fs::path& folder, const std::u16string& name, bool resolveShort)
 {
+#ifndef _WIN32
+    // On a case-sensitive file system an exact hit is the entry itself; this
+    // spares a folder listing for most components. (Windows file systems
+    // would also accept other cases and their own short names here.)
     std::error_code ec;
     if (fs::exists(folder / fs::path(name), ec))
         return name;
+#endif
     const std::vector<std::u16string> entries = FolderEntries(folder);
+    for (const std::u16string& entry : entries) {
+        if (entry == name)
+            return entry;
+    }
     for (const std::u16string& entry : entries) {
         if (EqualsIgnoreCaseAscii(entry, name))
             return entry;
@@ -152,13 +161,17 @@ std::map<std::u16string, std::u16string> GenerateShortNames(const std::vector<st
         std::u16string base = ShortNamePart(hasExt ? std::u16string_view(name).substr(0, dot) : name);
         std::u16string ext = hasExt ? ShortNamePart(std::u16string_view(name).substr(dot + 1)).substr(0, 3) : u"";
         if (base.empty())
-            base = u"_";
+            base.push_back(u'_');
         for (unsigned n = 1;; ++n) {
             const std::u16string digits = IntToText(n);
             const std::size_t prefix = std::min<std::size_t>(6, 7 - std::min<std::size_t>(digits.size(), 6));
-            std::u16string candidate = base.substr(0, prefix) + u"~" + digits;
-            if (!ext.empty())
-                candidate += u"." + ext;
+            std::u16string candidate = base.substr(0, prefix);
+            candidate += u'~';
+            candidate += digits;
+            if (!ext.empty()) {
+                candidate += u'.';
+                candidate += ext;
+            }
             if (taken.insert(candidate).second) {
                 shortNames[name] = std::move(candidate);
                 break;

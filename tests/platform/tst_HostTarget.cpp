@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <fstream>
 
 namespace {
@@ -16,8 +17,9 @@ class HostTargetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("quelvo-host-" + std::to_string(::getpid()) + "-"
-                                            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        root = fs::temp_directory_path()
+             / ("quelvo-host-" + std::to_string(stamp) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         Touch("Program Files/Foo/foo.exe");
         Touch("ProgramData/x.txt");

@@ -28,11 +28,14 @@ TEST(ActiveTarget, scopedTargetIsRestoredOnExit)
 
 TEST(ActiveTarget, shouldFallBackToAnEmptyTargetWhenNoneIsSet)
 {
+    Target& before = ActiveTarget();  // the machine itself in the Windows build
+    SetActiveTarget(nullptr);
     Target& fallback = ActiveTarget();
     RegHandle key;
     EXPECT_EQ(fallback.Registry().OpenKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes", KEY_ALL_ACCESS, &key),
               kFileNotFound);
     EXPECT_FALSE(fallback.FileExists(u"C:\\Windows\\notepad.exe"));
+    SetActiveTarget(&before);
 }
 
 }  // namespace

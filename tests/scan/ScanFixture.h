@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace quelvo::scan::testing {
 
@@ -22,7 +22,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string folder = "quelvo-scan-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name();
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        std::string folder = "quelvo-scan-" + std::to_string(stamp) + "-" + info->test_suite_name() + "-" + info->name();
         for (char& c : folder)
             c = c == '/' ? '_' : c;  // parameterised tests have "/" in their names
         driveC = std::filesystem::temp_directory_path() / folder;
