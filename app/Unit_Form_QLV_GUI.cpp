@@ -21,6 +21,8 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QMouseEvent>
 #include <QRegion>
 #include <QScreen>
 #include <QUrl>
@@ -195,6 +197,7 @@ void TForm_QLVO_GUI::BuildComponents()
     Panel_QLVO_BG->setGeometry(0, 0, 740, 530);
     Panel_QLVO_BG->SetFill(QImage(Artwork(QStringLiteral("background.png"))));
     Panel_QLVO_BG->OnMouseDown = Bind(this, &TForm_QLVO_GUI::Panel_QLVO_BGMouseDown);
+    Panel_QLVO_BG->installEventFilter(this);
 
     PictureContainer_QLVO = Named(new TPictureContainer(this), "PictureContainer_QLVO");
     PictureContainer_QLVO->LoadFolder(Artwork(QStringLiteral("pictures")));
@@ -463,10 +466,29 @@ void TForm_QLVO_GUI::Panel_QLVO_BGMouseDown(QObject*, Qt::MouseButton Button, Qt
     if (Button != Qt::LeftButton)
         return;
     QWindow* handle = windowHandle();
-    if (MoveHandler())
+    if (MoveHandler()) {
         MoveHandler()(handle);
-    else if (handle)
-        handle->startSystemMove();
+        return;
+    }
+    if (handle && handle->startSystemMove())
+        return;
+    // No window manager to move it (a bare X server): follow the mouse until
+    // the button is released.
+    FDragging = true;
+    FDragOffset = QCursor::pos() - pos();
+}
+
+bool TForm_QLVO_GUI::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == Panel_QLVO_BG && FDragging) {
+        if (e->type() == QEvent::MouseMove) {
+            move(static_cast<QMouseEvent*>(e)->globalPosition().toPoint() - FDragOffset);
+            return true;
+        }
+        if (e->type() == QEvent::MouseButtonRelease)
+            FDragging = false;
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void TForm_QLVO_GUI::SwitchSection(TRzBmpButton* button, TRzTabSheet* page)

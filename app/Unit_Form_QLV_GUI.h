@@ -188,6 +188,7 @@ public:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void BuildComponents();
@@ -218,6 +219,9 @@ private:
     TRzBmpButton* mpr_Bn_CurrentDis = nullptr;
 
     bool FShown = false;
+    // A drag the window follows itself, where the platform has no window move.
+    bool FDragging = false;
+    QPoint FDragOffset;
 };
 
 // The one main window.
