@@ -12,11 +12,13 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QStaticText>
 
 #include <array>
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 namespace quelvo::markup {
 
@@ -78,6 +80,31 @@ struct QtSurface::CachedFont {
     int height;
     int descent;
     int tabWidth;
+    qreal ascent;  // where a static text's top lies above its baseline
+    // Rows repeat the same words on every paint and pointer move: shaping
+    // them once is most of the cost of a row.
+    std::unordered_map<std::u16string, int> widths;
+    // Laid out once, drawn many times; pixel-identical to drawText at the baseline.
+    std::unordered_map<std::u16string, QStaticText> texts;
+
+    const QStaticText& Static(std::u16string_view text) {
+        if (texts.size() > 1024) texts.clear();
+        auto [it, added] = texts.try_emplace(std::u16string(text));
+        if (added) {
+            it->second.setText(ToQString(text));
+            it->second.setTextFormat(Qt::PlainText);
+            it->second.setPerformanceHint(QStaticText::AggressiveCaching);
+            it->second.prepare(QTransform(), font);
+        }
+        return it->second;
+    }
+
+    int Width(std::u16string_view text) {
+        if (widths.size() > 4096) widths.clear();
+        auto [it, added] = widths.try_emplace(std::u16string(text), 0);
+        if (added) it->second = metrics.horizontalAdvance(ToQString(text));
+        return it->second;
+    }
 };
 
 // Fonts are looked up for every run of every paint: keep them, keyed by
@@ -124,7 +151,7 @@ void QtSurface::SelectFont(const FontSpec& font) {
 
 const FontSpec& QtSurface::CurrentFont() const { return m_font; }
 
-const QtSurface::CachedFont& QtSurface::Current() const {
+QtSurface::CachedFont& QtSurface::Current() const {
     if (m_cached) return *m_cached;
     const int pixels = std::max(1, PixelsForPoints(m_font.points, m_dpi));
     FontKey key{platform::ToLowerAscii(m_font.face), pixels, m_font.bold, m_font.underline};
@@ -143,7 +170,8 @@ const QtSurface::CachedFont& QtSurface::Current() const {
         QFontMetrics metrics(font);
         const int avg = std::max(1, metrics.averageCharWidth());
         auto entry = std::make_unique<CachedFont>(
-            CachedFont{font, underlined, metrics, metrics.height(), metrics.descent(), 8 * avg});
+            CachedFont{font, underlined, metrics, metrics.height(), metrics.descent(), 8 * avg,
+                       QFontMetricsF(font).ascent(), {}, {}});
         it = cache.emplace(std::move(key), std::move(entry)).first;
     }
     m_cached = it->second.get();
@@ -151,14 +179,14 @@ const QtSurface::CachedFont& QtSurface::Current() const {
 }
 
 Size QtSurface::MeasureText(std::u16string_view text, bool mnemonics) const {
-    const CachedFont& f = Current();
-    if (!NeedsSplitting(text, mnemonics)) return Size{f.metrics.horizontalAdvance(ToQString(text)), f.height};
+    CachedFont& f = Current();
+    if (!NeedsSplitting(text, mnemonics)) return Size{f.Width(text), f.height};
     int x = 0;
     for (const Piece& piece : SplitLine(text, mnemonics)) {
         if (piece.kind == Piece::Tab)
             x = (x / f.tabWidth + 1) * f.tabWidth;
         else
-            x += f.metrics.horizontalAdvance(piece.text);
+            x += f.Width(piece.text.toStdU16String());
     }
     return Size{x, f.height};
 }
@@ -167,13 +195,13 @@ int QtSurface::TextHeight() const { return Current().height; }
 
 void QtSurface::DrawText(const Rect& box, std::u16string_view text, bool mnemonics) {
     if (!m_painter) return;
-    const CachedFont& f = Current();
+    CachedFont& f = Current();
     const int baseline = box.bottom - f.descent;
     m_painter->setPen(ToQColor(m_font.colour));
     m_painter->setBackgroundMode(Qt::TransparentMode);
     if (!NeedsSplitting(text, mnemonics)) {
         m_painter->setFont(f.font);
-        m_painter->drawText(QPoint(box.left, baseline), ToQString(text));
+        m_painter->drawStaticText(QPointF(box.left, baseline - f.ascent), f.Static(text));
         return;
     }
     int x = 0;
@@ -184,7 +212,7 @@ void QtSurface::DrawText(const Rect& box, std::u16string_view text, bool mnemoni
         }
         m_painter->setFont(piece.kind == Piece::Mnemonic ? f.underlined : f.font);
         m_painter->drawText(QPoint(box.left + x, baseline), piece.text);
-        x += f.metrics.horizontalAdvance(piece.text);
+        x += f.Width(piece.text.toStdU16String());
     }
 }
 

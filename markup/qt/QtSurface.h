@@ -48,13 +48,13 @@ public:
 private:
     struct CachedFont;
     static std::map<std::tuple<std::u16string, int, bool, bool>, std::unique_ptr<CachedFont>>& FontCache();
-    const CachedFont& Current() const;
+    CachedFont& Current() const;
 
     QPainter* m_painter;
     int m_dpi;
     QPalette m_palette;
     FontSpec m_font;
-    mutable const CachedFont* m_cached = nullptr;
+    mutable CachedFont* m_cached = nullptr;
 };
 
 // Makes Tahoma available: when the font system does not list it, registers
