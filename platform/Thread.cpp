@@ -115,7 +115,7 @@ Thread::~Thread()
     // A started thread that does not free itself is waited for, so that the
     // run never outlives its object.
     if (m_started && !m_freeOnTerminate)
-        m_completion->Wait();
+        m_control->Wait();
 }
 
 void Thread::Start()
@@ -129,7 +129,7 @@ void Thread::Start()
 
 void Thread::Run()
 {
-    std::shared_ptr<ThreadCompletion> completion = m_completion;
+    std::shared_ptr<ThreadControl> control = m_control;
     try {
         Execute();
     } catch (...) {
@@ -137,7 +137,7 @@ void Thread::Run()
     }
     if (m_freeOnTerminate)
         delete this;
-    completion->Signal();
+    control->Signal();
 }
 
 bool Thread::Started() const
@@ -157,23 +157,28 @@ bool Thread::FreeOnTerminate() const
 
 void Thread::Terminate()
 {
-    m_terminated = true;
+    m_control->Terminate();
 }
 
 bool Thread::Terminated() const
 {
-    return m_terminated;
+    return m_control->Terminated();
+}
+
+std::shared_ptr<ThreadControl> Thread::Control() const
+{
+    return m_control;
 }
 
 std::shared_ptr<const ThreadCompletion> Thread::Completion() const
 {
-    return m_completion;
+    return m_control;
 }
 
 void Thread::WaitFor() const
 {
     if (m_started)
-        m_completion->Wait();
+        m_control->Wait();
 }
 
 void Thread::SetHandOverRunner(std::shared_ptr<HandOverRunner> runner)

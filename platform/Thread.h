@@ -5,9 +5,9 @@
 // hand-over (Synchronize) to the thread that owns it.
 //
 // Closing while a thread runs: the owner cancels the hand-over runner (so a
-// waiting or later hand-over returns without running its method), asks the
-// thread to terminate, and waits on the completion latch it took before
-// Start. None of the three blocks on the other thread.
+// waiting or later hand-over returns without running its method), then, through
+// the ThreadControl it took before Start, asks the thread to terminate and
+// waits for its end. None of these blocks on the other thread.
 
 #include <atomic>
 #include <condition_variable>
@@ -44,6 +44,18 @@ private:
 // waits until the task has run the method, or until Cancel. Without a
 // poster, and when called on the thread that created the runner (the owner's),
 // Run calls the method inline.
+// The owner's hold on a thread that may free itself: a stop request and the
+// wait for the end, both safe to use whether or not the thread object still
+// exists. Take it with Thread::Control() before Start.
+class ThreadControl : public ThreadCompletion {
+public:
+    void Terminate() { m_terminated = true; }
+    bool Terminated() const { return m_terminated; }
+
+private:
+    std::atomic<bool> m_terminated{false};
+};
+
 class HandOverRunner {
 public:
     using Task = std::function<void()>;
@@ -90,7 +102,9 @@ public:
     void Terminate();
     bool Terminated() const;
 
-    // Take this before Start when the thread frees itself.
+    // Take these before Start when the thread frees itself. Both are the
+    // same shared object.
+    std::shared_ptr<ThreadControl> Control() const;
     std::shared_ptr<const ThreadCompletion> Completion() const;
 
     // Waits for the end of a thread that does not free itself.
@@ -117,8 +131,7 @@ private:
 
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_freeOnTerminate{false};
-    std::atomic<bool> m_terminated{false};
-    std::shared_ptr<ThreadCompletion> m_completion = std::make_shared<ThreadCompletion>();
+    std::shared_ptr<ThreadControl> m_control = std::make_shared<ThreadControl>();
     std::shared_ptr<HandOverRunner> m_runner;
     std::exception_ptr m_fatal;
 };

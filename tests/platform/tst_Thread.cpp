@@ -220,13 +220,13 @@ TEST(Synchronize, shouldLetOwnerCloseWithoutServingHandOvers)
         &destroyed);
     thread->SetFreeOnTerminate(true);
     thread->SetHandOverRunner(runner);
-    auto completion = thread->Completion();
+    auto control = thread->Control();  // the thread may be gone when the owner closes
     thread->Start();
     owner.RunOne();
     owner.WaitForTask();
     runner->Cancel();
-    thread->Terminate();
-    ASSERT_TRUE(completion->WaitFor(5000)) << "the worker must not wait forever";
+    control->Terminate();
+    ASSERT_TRUE(control->WaitFor(5000)) << "the worker must not wait forever";
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(handOvers, 1);
 }
