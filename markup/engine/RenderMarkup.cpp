@@ -409,7 +409,12 @@ private:
         static constexpr View kEllipsis = u"...";
         r.right = layout_.right;
         const long long room = static_cast<long long>(layout_.right) - r.left;
-        std::size_t lo = 0, hi = run.size();  // longest prefix that fits with the dots
+        // The longest prefix that fits with the dots. No glyph is narrower
+        // than half a pixel in practice, which bounds the search by the room
+        // rather than by the run's length.
+        std::size_t lo = 0;
+        std::size_t hi = static_cast<std::size_t>(
+            std::min<long long>(static_cast<long long>(run.size()), std::max(0LL, room) * 2 + 8));
         while (lo < hi) {
             const std::size_t mid = (lo + hi + 1) / 2;
             std::u16string candidate = run.substr(0, mid);

@@ -346,6 +346,15 @@ TEST_F(RenderMarkupTest, shouldWrapAPictureOnlyWhenItExceedsTheWidth)
     EXPECT_EQ(pics[2].rect.top, 30);
 }
 
+TEST_F(RenderMarkupTest, shouldKeepPicturesOnOneLineWithoutWrap)
+{
+    Draw(u"<IMG src=\"idxs.1\"><IMG src=\"idxs.2\"><IMG src=\"idxs.3\">", {0, 0, 60, 100}, false);
+    const auto pics = surface.Calls(Kind::Picture);
+    ASSERT_EQ(pics.size(), 3u);
+    EXPECT_EQ(pics[2].rect.left, 60);
+    EXPECT_EQ(pics[2].rect.top, 0);
+}
+
 TEST_F(RenderMarkupTest, shouldShortenOverflowingTextWithAnEllipsisWithoutWrap)
 {
     Draw(u"abcdefghijklmnop<BR>short words stay on one line", {0, 0, 60, 100}, false);
@@ -673,6 +682,8 @@ TEST_F(RenderMarkupTest, shouldFinishOnLargeAndDeeplyRepeatedMarkup)
     for (int i = 0; i < 20000; ++i)
         hugeFace += u"<B>x</B><BR>";
     Draw(hugeFace, {0, 0, 200, 1 << 30});
+
+    Draw(std::u16string(1 << 22, u'w'), {0, 0, 200, 100}, false);  // one overlong run, shortened
     SUCCEED();
 }
 
