@@ -26,7 +26,7 @@ inline std::u16string ShownName(std::u16string_view name)
 {
     std::u16string out;
     for (char16_t c : name)
-        out.push_back(c < 0x20 ? char16_t(0x2400 + c) : c);
+        out.push_back(c < 0x20 ? char16_t(0x2400 + c) : c == 0x7F ? char16_t(0x2421) : c);
     return out;
 }
 

@@ -31,7 +31,7 @@ const std::u16string kCrafted[] = {
     u".<",
     u".>x<",
     u".<B>bold</B><BR>",
-    u".a\rb\nc\td",
+    u".a\rb\nc\td\x7f",
     u".idxs.1 Fix success No Problems check ",
     u".\u00e9\u20ac",
 };
