@@ -6,13 +6,6 @@ namespace quelvo::report {
 
 using platform::TextDictionary;
 
-void ClassifiedResults::Clear()
-{
-    problems.Clear();
-    needsApplication.Clear();
-    valid.Clear();
-}
-
 std::u16string_view GroupOf(std::u16string_view extension, const TextDictionary& lib)
 {
     const std::u16string* group = lib.Find(extension);
@@ -56,50 +49,53 @@ int AppendSection(std::vector<std::u16string>& rows, std::u16string_view header,
 }  // namespace
 
 void ClassifyScanResults(const TextDictionary& scanned, const TextDictionary& errorScanned, const TextDictionary& lib,
-                         std::u16string_view searchExt, const FileExistsFn& fileExists, ClassifiedResults& out)
+                         std::u16string_view searchExt, const FileExistsFn& fileExists, GroupDictionary& problems,
+                         GroupDictionary& needsApplication, GroupDictionary& valid)
 {
     if (searchExt.empty()) {
         for (const auto& [extension, path] : scanned)
-            AddToClass(fileExists(path) ? out.valid : out.needsApplication, extension, lib);
+            AddToClass(fileExists(path) ? valid : needsApplication, extension, lib);
         for (const auto& entry : errorScanned)
-            AddToClass(out.problems, entry.key, lib);
+            AddToClass(problems, entry.key, lib);
         return;
     }
     const std::u16string* path = scanned.Find(searchExt);
-    AddToClass(path != nullptr && fileExists(*path) ? out.valid : out.needsApplication, searchExt, lib);
+    AddToClass(path != nullptr && fileExists(*path) ? valid : needsApplication, searchExt, lib);
     if (errorScanned.Contains(searchExt))
-        AddToClass(out.problems, searchExt, lib);
+        AddToClass(problems, searchExt, lib);
 }
 
-ReportView BuildReport(const ClassifiedResults& results)
+ReportView BuildReport(const GroupDictionary& problems, const GroupDictionary& needsApplication,
+                       const GroupDictionary& valid)
 {
     ReportView view;
-    view.problemCount += AppendSection(view.rows, rows::kProblemsHeader, results.problems, rows::ProblemItem);
+    view.problemCount += AppendSection(view.rows, rows::kProblemsHeader, problems, rows::ProblemItem);
     view.problemCount +=
-        AppendSection(view.rows, rows::kNeedsApplicationHeader, results.needsApplication, rows::NeedsApplicationItem);
-    AppendSection(view.rows, rows::kValidHeader, results.valid, rows::ValidItem);
+        AppendSection(view.rows, rows::kNeedsApplicationHeader, needsApplication, rows::NeedsApplicationItem);
+    AppendSection(view.rows, rows::kValidHeader, valid, rows::ValidItem);
     view.countLine = rows::CountLine(view.problemCount);
     return view;
 }
 
-std::vector<std::u16string> ExtensionsToRepair(const ClassifiedResults& results)
+std::vector<std::u16string> ExtensionsToRepair(const GroupDictionary& problems)
 {
     std::vector<std::u16string> extensions;
-    for (const auto& entry : results.problems)
+    for (const auto& entry : problems)
         extensions.insert(extensions.end(), entry.value.begin(), entry.value.end());
     return extensions;
 }
 
-AfterRepairView RepairAndBuildAfterRepairView(const ClassifiedResults& results, const RemoveKeyFn& removeKey)
+AfterRepairView RepairAndBuildAfterRepairView(const GroupDictionary& needsApplication, const GroupDictionary& problems,
+                                              const RemoveKeyFn& removeKey)
 {
     AfterRepairView view;
     view.remainingCount = AppendSection(view.rows, rows::kAfterRepairNeedsApplicationHeader,
-                                        results.needsApplication, rows::CheckItem);
+                                        needsApplication, rows::CheckItem);
 
     // Each key is removed once, and its row tells whether it really went.
     GroupDictionary repaired;
     GroupDictionary failed;
-    for (const auto& [group, extensions] : results.problems) {
+    for (const auto& [group, extensions] : problems) {
         for (const auto& extension : extensions) {
             bool removed = removeKey(extension);
             view.repairs.push_back(RepairOutcome{extension, removed});

@@ -30,16 +30,6 @@ namespace quelvo::report {
 
 using GroupDictionary = platform::TextListDictionary;
 
-// The three classes (the window's mpr_dic_Error_FileType,
-// mpr_dic_invalid_FileType and mpr_dic_valid_FileType).
-struct ClassifiedResults {
-    GroupDictionary problems;
-    GroupDictionary needsApplication;
-    GroupDictionary valid;
-
-    void Clear();
-};
-
 inline constexpr std::u16string_view kUnknownGroup = u"Unknown";
 
 // The library's group of the extension, or "Unknown".
@@ -48,13 +38,16 @@ std::u16string_view GroupOf(std::u16string_view extension, const platform::TextD
 // True when a Windows path names an existing file (not a directory).
 using FileExistsFn = std::function<bool(std::u16string_view path)>;
 
-// Fills out from the two scan dictionaries (extension -> program path, and
-// broken extension -> empty text) by the table above. searchExt is the scan's
-// filter: empty for all extensions, else one dot-prefixed extension compared
-// case-sensitively. out is added to, not cleared.
+// Fills the three classes (the window's mpr_dic_Error_FileType,
+// mpr_dic_invalid_FileType and mpr_dic_valid_FileType) from the two scan
+// dictionaries (extension -> program path, and broken extension -> empty
+// text) by the table above. searchExt is the scan's filter: empty for all
+// extensions, else one dot-prefixed extension compared case-sensitively. The
+// classes are added to, not cleared.
 void ClassifyScanResults(const platform::TextDictionary& scanned, const platform::TextDictionary& errorScanned,
                          const platform::TextDictionary& lib, std::u16string_view searchExt,
-                         const FileExistsFn& fileExists, ClassifiedResults& out);
+                         const FileExistsFn& fileExists, GroupDictionary& problems,
+                         GroupDictionary& needsApplication, GroupDictionary& valid);
 
 // The report: sections problems, needs application, valid (each only when not
 // empty), a group row before each group's items. problemCount counts problem
@@ -64,10 +57,11 @@ struct ReportView {
     int problemCount = 0;
     std::u16string countLine;
 };
-ReportView BuildReport(const ClassifiedResults& results);
+ReportView BuildReport(const GroupDictionary& problems, const GroupDictionary& needsApplication,
+                       const GroupDictionary& valid);
 
 // The extensions whose keys the repair removes, in repair order.
-std::vector<std::u16string> ExtensionsToRepair(const ClassifiedResults& results);
+std::vector<std::u16string> ExtensionsToRepair(const GroupDictionary& problems);
 
 // Removes HKLM\SOFTWARE\Classes\<extension> with its sub-tree; true only when
 // the key is gone afterwards.
@@ -90,6 +84,7 @@ struct AfterRepairView {
     std::u16string remainingLine;
     std::vector<RepairOutcome> repairs;
 };
-AfterRepairView RepairAndBuildAfterRepairView(const ClassifiedResults& results, const RemoveKeyFn& removeKey);
+AfterRepairView RepairAndBuildAfterRepairView(const GroupDictionary& needsApplication, const GroupDictionary& problems,
+                                              const RemoveKeyFn& removeKey);
 
 }  // namespace quelvo::report

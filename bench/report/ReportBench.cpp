@@ -76,9 +76,9 @@ void BM_BuildReport10000(benchmark::State& state)
 {
     const Scan& s = LargeScan();
     for (auto _ : state) {
-        report::ClassifiedResults results;
-        report::ClassifyScanResults(s.scanned, s.broken, s.lib, u"", Exists, results);
-        report::ReportView view = report::BuildReport(results);
+        report::GroupDictionary problems, needsApplication, valid;
+        report::ClassifyScanResults(s.scanned, s.broken, s.lib, u"", Exists, problems, needsApplication, valid);
+        report::ReportView view = report::BuildReport(problems, needsApplication, valid);
         benchmark::DoNotOptimize(view.rows.data());
     }
     state.SetLabel("10,000 extensions, classification + rows");
@@ -88,11 +88,11 @@ BENCHMARK(BM_BuildReport10000)->Unit(benchmark::kMillisecond);
 void BM_AfterRepair10000(benchmark::State& state)
 {
     const Scan& s = LargeScan();
-    report::ClassifiedResults results;
-    report::ClassifyScanResults(s.scanned, s.broken, s.lib, u"", Exists, results);
+    report::GroupDictionary problems, needsApplication, valid;
+    report::ClassifyScanResults(s.scanned, s.broken, s.lib, u"", Exists, problems, needsApplication, valid);
     for (auto _ : state) {
-        report::AfterRepairView view =
-            report::RepairAndBuildAfterRepairView(results, [](std::u16string_view) { return true; });
+        report::AfterRepairView view = report::RepairAndBuildAfterRepairView(
+            needsApplication, problems, [](std::u16string_view) { return true; });
         benchmark::DoNotOptimize(view.rows.data());
     }
     state.SetLabel("10,000 extensions, repair view");

@@ -13,6 +13,24 @@ using Strings = std::vector<std::u16string>;
 
 namespace {
 
+// The window's three class dictionaries.
+struct ClassifiedResults {
+    GroupDictionary problems, needsApplication, valid;
+};
+
+void Classify(const TextDictionary& scanned, const TextDictionary& broken, const TextDictionary& lib,
+              std::u16string_view filter, const FileExistsFn& exists, ClassifiedResults& r)
+{
+    ClassifyScanResults(scanned, broken, lib, filter, exists, r.problems, r.needsApplication, r.valid);
+}
+
+ReportView Build(const ClassifiedResults& r) { return BuildReport(r.problems, r.needsApplication, r.valid); }
+
+AfterRepairView Repair(const ClassifiedResults& r, const RemoveKeyFn& removeKey)
+{
+    return RepairAndBuildAfterRepairView(r.needsApplication, r.problems, removeKey);
+}
+
 std::set<std::string> ClassesOf(const ClassifiedResults& r, std::u16string_view ext)
 {
     std::set<std::string> classes;
@@ -70,7 +88,7 @@ TEST(Classification, shouldFollowTheDecisionTable)
         if (row.broken)
             broken.Add(u".abc", u"");
         ClassifiedResults r;
-        ClassifyScanResults(scanned, broken, lib, row.filter, kExists, r);
+        Classify(scanned, broken, lib, row.filter, kExists, r);
         EXPECT_EQ(ClassesOf(r, u".abc"), row.classes)
             << "filter '" << quelvo::platform::ToUtf8(row.filter) << "' scanned " << row.scanned << " exists "
             << row.exists << " broken " << row.broken;
@@ -89,7 +107,7 @@ TEST(Classification, shouldGroupByLibraryInScanOrderWithUnknownForMissingEntries
     broken.Add(u".bad", u"");
     broken.Add(u".avx", u"");
     ClassifiedResults r;
-    ClassifyScanResults(scanned, broken, lib, u"", kExists, r);
+    Classify(scanned, broken, lib, u"", kExists, r);
     using G = std::vector<std::pair<std::u16string, Strings>>;
     EXPECT_EQ(Groups(r.needsApplication), (G{{u"Audio", {u".wav", u".mp3"}},
                                              {u"Unknown", {u".xyz"}},
@@ -106,7 +124,7 @@ TEST(Classification, shouldTreatALibraryGroupNamedUnknownAsTheSameGroup)
     scanned.Add(u".b", u"C:\\present.exe");
     scanned.Add(u".a", u"C:\\present.exe");
     ClassifiedResults r;
-    ClassifyScanResults(scanned, broken, lib, u"", kExists, r);
+    Classify(scanned, broken, lib, u"", kExists, r);
     using G = std::vector<std::pair<std::u16string, Strings>>;
     EXPECT_EQ(Groups(r.valid), (G{{u"Unknown", {u".b", u".a"}}}));
     EXPECT_EQ(GroupOf(u".a", lib), u"Unknown");
@@ -175,7 +193,7 @@ ClassifiedResults Fixture()
 
 TEST(Report, shouldListSectionsInFixedOrderAndCountProblemsAndNeedsApplication)
 {
-    ReportView view = BuildReport(Fixture());
+    ReportView view = Build(Fixture());
     Strings expected{
         std::u16string(rows::kProblemsHeader),
         rows::GroupRow(u"Unknown"),
@@ -199,7 +217,7 @@ TEST(Report, shouldListSectionsInFixedOrderAndCountProblemsAndNeedsApplication)
 
 TEST(Report, shouldBeEmptyWithCountZeroWhenTheScanFoundNothing)
 {
-    ReportView view = BuildReport(ClassifiedResults{});
+    ReportView view = Build(ClassifiedResults{});
     EXPECT_TRUE(view.rows.empty());
     EXPECT_EQ(view.problemCount, 0);
     EXPECT_NE(view.countLine.find(u">0 Problem(s) Detected<"), std::u16string::npos);
@@ -210,8 +228,8 @@ TEST(Report, shouldListAProblemExtensionOfAFilterScanTwiceAndCountTwo)
     TextDictionary scanned, broken, lib;
     broken.Add(u".xyz", u"");
     ClassifiedResults r;
-    ClassifyScanResults(scanned, broken, lib, u".xyz", kExists, r);
-    ReportView view = BuildReport(r);
+    Classify(scanned, broken, lib, u".xyz", kExists, r);
+    ReportView view = Build(r);
     EXPECT_EQ(view.rows, (Strings{std::u16string(rows::kProblemsHeader), rows::GroupRow(u"Unknown"),
                                   rows::ProblemItem(u".xyz"), std::u16string(rows::kNeedsApplicationHeader),
                                   rows::GroupRow(u"Unknown"), rows::NeedsApplicationItem(u".xyz")}));
@@ -221,12 +239,12 @@ TEST(Report, shouldListAProblemExtensionOfAFilterScanTwiceAndCountTwo)
 TEST(AfterRepair, shouldRemoveEachProblemKeyOnceInOrderAndReportOnlyRealSuccess)
 {
     Strings calls;
-    AfterRepairView view = RepairAndBuildAfterRepairView(Fixture(), [&](std::u16string_view ext) {
+    AfterRepairView view = Repair(Fixture(), [&](std::u16string_view ext) {
         calls.emplace_back(ext);
         return ext != u".mid";
     });
     EXPECT_EQ(calls, (Strings{u".bad", u".mid"}));
-    EXPECT_EQ(calls, ExtensionsToRepair(Fixture()));
+    EXPECT_EQ(calls, ExtensionsToRepair(Fixture().problems));
     Strings expected{
         std::u16string(rows::kAfterRepairNeedsApplicationHeader),
         rows::GroupRow(u"Audio"),
@@ -254,7 +272,7 @@ TEST(AfterRepair, shouldShowNoSuccessSectionWhenEveryRemovalFailed)
 {
     ClassifiedResults r;
     r.problems.Add(u"Unknown", {u".a", u".b"});
-    AfterRepairView view = RepairAndBuildAfterRepairView(r, [](std::u16string_view) { return false; });
+    AfterRepairView view = Repair(r, [](std::u16string_view) { return false; });
     EXPECT_EQ(view.rows, (Strings{std::u16string(rows::kRepairFailedHeader), rows::GroupRow(u"Unknown"),
                                   rows::RepairFailedItem(u".a"), rows::RepairFailedItem(u".b")}));
     EXPECT_EQ(view.remainingCount, 0);
@@ -265,7 +283,7 @@ TEST(AfterRepair, shouldTouchNothingWhenThereIsNothingToRepair)
     ClassifiedResults r;
     r.valid.Add(u"Video", {u".avi"});
     int calls = 0;
-    AfterRepairView view = RepairAndBuildAfterRepairView(r, [&](std::u16string_view) { return ++calls, true; });
+    AfterRepairView view = Repair(r, [&](std::u16string_view) { return ++calls, true; });
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(view.rows.empty());
     EXPECT_EQ(view.remainingLine, rows::RemainingLine(0));
@@ -276,7 +294,7 @@ TEST(AfterRepair, shouldListAnExtensionInBothClassesUnderBothHeadersAndCountOne)
     ClassifiedResults r;
     r.needsApplication.Add(u"Unknown", {u".xyz"});
     r.problems.Add(u"Unknown", {u".xyz"});
-    AfterRepairView view = RepairAndBuildAfterRepairView(r, [](std::u16string_view) { return true; });
+    AfterRepairView view = Repair(r, [](std::u16string_view) { return true; });
     EXPECT_EQ(view.rows, (Strings{std::u16string(rows::kAfterRepairNeedsApplicationHeader),
                                   rows::GroupRow(u"Unknown"), rows::CheckItem(u".xyz"),
                                   std::u16string(rows::kRepairedHeader), rows::GroupRow(u"Unknown"),
