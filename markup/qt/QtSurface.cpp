@@ -162,8 +162,9 @@ QtSurface::CachedFont& QtSurface::Current() const {
         font.setPixelSize(pixels);
         font.setBold(m_font.bold);
         font.setUnderline(m_font.underline);
-        // Whole-pixel metrics and positions, so measuring and drawing agree.
-        font.setHintingPreference(QFont::PreferFullHinting);
+        // Each run is measured on its own, so drawing it must not kern
+        // against its neighbours either. Full hinting would widen Tahoma by
+        // a tenth; the default keeps the designed advances.
         font.setKerning(false);
         QFont underlined = font;
         underlined.setUnderline(true);
@@ -201,7 +202,12 @@ void QtSurface::DrawText(const Rect& box, std::u16string_view text, bool mnemoni
     m_painter->setBackgroundMode(Qt::TransparentMode);
     if (!NeedsSplitting(text, mnemonics)) {
         m_painter->setFont(f.font);
-        m_painter->drawStaticText(QPointF(box.left, baseline - f.ascent), f.Static(text));
+        // Static texts put their underline in the wrong place under a
+        // translated painter (a child widget's paint): links go the plain way.
+        if (m_font.underline)
+            m_painter->drawText(QPoint(box.left, baseline), ToQString(text));
+        else
+            m_painter->drawStaticText(QPointF(box.left, baseline - f.ascent), f.Static(text));
         return;
     }
     int x = 0;
