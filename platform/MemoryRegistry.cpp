@@ -142,6 +142,17 @@ struct MemoryRegistry::Impl {
         *status = kSuccess;
         return it->second.get();
     }
+
+    // Runs call on the key behind a handle, under the lock; the handle's
+    // error when it no longer names a key.
+    template <typename Call>
+    RegStatus WithKey(RegHandle key, Call call)
+    {
+        std::lock_guard lock(mutex);
+        RegStatus status;
+        Node* node = FromHandle(key, &status);
+        return node ? call(*node) : status;
+    }
 };
 
 MemoryRegistry::MemoryRegistry() : d(std::make_unique<Impl>()) {}
@@ -227,20 +238,17 @@ RegStatus MemoryRegistry::OpenKey(RegRoot root, std::u16string_view path, std::u
 RegStatus MemoryRegistry::QueryInfoKey(RegHandle key, std::uint32_t* subKeyCount,
                                        std::uint32_t* maxSubKeyNameLength)
 {
-    std::lock_guard lock(d->mutex);
-    RegStatus status;
-    Node* node = d->FromHandle(key, &status);
-    if (!node)
-        return status;
-    if (subKeyCount)
-        *subKeyCount = static_cast<std::uint32_t>(node->children.size());
-    if (maxSubKeyNameLength) {
-        std::size_t longest = 0;
-        for (const auto& child : node->children)
-            longest = std::max(longest, child->name.size());
-        *maxSubKeyNameLength = static_cast<std::uint32_t>(longest);
-    }
-    return kSuccess;
+    return d->WithKey(key, [&](Node& node) {
+        if (subKeyCount)
+            *subKeyCount = static_cast<std::uint32_t>(node.children.size());
+        if (maxSubKeyNameLength) {
+            std::size_t longest = 0;
+            for (const auto& child : node.children)
+                longest = std::max(longest, child->name.size());
+            *maxSubKeyNameLength = static_cast<std::uint32_t>(longest);
+        }
+        return kSuccess;
+    });
 }
 
 RegStatus MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, char16_t* name,
@@ -248,21 +256,18 @@ RegStatus MemoryRegistry::EnumKey(RegHandle key, std::uint32_t index, char16_t* 
 {
     if (!name)
         return kInvalidParameter;
-    std::lock_guard lock(d->mutex);
-    RegStatus status;
-    Node* node = d->FromHandle(key, &status);
-    if (!node)
-        return status;
-    if (index >= node->children.size())
-        return kNoMoreItems;
-    const std::u16string& childName = node->children[index]->name;
-    if (childName.size() + 1 > capacity)
-        return kMoreData;
-    std::copy(childName.begin(), childName.end(), name);
-    name[childName.size()] = u'\0';
-    if (length)
-        *length = static_cast<std::uint32_t>(childName.size());
-    return kSuccess;
+    return d->WithKey(key, [&](Node& node) {
+        if (index >= node.children.size())
+            return kNoMoreItems;
+        const std::u16string& childName = node.children[index]->name;
+        if (childName.size() + 1 > capacity)
+            return kMoreData;
+        std::copy(childName.begin(), childName.end(), name);
+        name[childName.size()] = u'\0';
+        if (length)
+            *length = static_cast<std::uint32_t>(childName.size());
+        return kSuccess;
+    });
 }
 
 RegStatus MemoryRegistry::QueryValue(RegHandle key, std::u16string_view valueName, RegType* type,
@@ -270,26 +275,23 @@ RegStatus MemoryRegistry::QueryValue(RegHandle key, std::u16string_view valueNam
 {
     if (data && !size)
         return kInvalidParameter;
-    std::lock_guard lock(d->mutex);
-    RegStatus status;
-    Node* node = d->FromHandle(key, &status);
-    if (!node)
-        return status;
-    const Value* value = node->FindValue(valueName);
-    if (!value)
-        return kFileNotFound;
-    if (type)
-        *type = value->type;
-    const auto valueSize = static_cast<std::uint32_t>(value->bytes.size());
-    if (!data) {
-        if (size)
-            *size = valueSize;
-        return kSuccess;
-    }
-    const std::uint32_t capacity = *size;
-    *size = valueSize;
-    std::copy_n(value->bytes.begin(), std::min(capacity, valueSize), data);
-    return valueSize > capacity ? kMoreData : kSuccess;
+    return d->WithKey(key, [&](Node& node) {
+        const Value* value = node.FindValue(valueName);
+        if (!value)
+            return kFileNotFound;
+        if (type)
+            *type = value->type;
+        const auto valueSize = static_cast<std::uint32_t>(value->bytes.size());
+        if (!data) {
+            if (size)
+                *size = valueSize;
+            return kSuccess;
+        }
+        const std::uint32_t capacity = *size;
+        *size = valueSize;
+        std::copy_n(value->bytes.begin(), std::min(capacity, valueSize), data);
+        return valueSize > capacity ? kMoreData : kSuccess;
+    });
 }
 
 RegStatus MemoryRegistry::DeleteKey(RegRoot root, std::u16string_view path)
