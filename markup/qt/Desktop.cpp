@@ -12,12 +12,23 @@ DesktopOpener& Opener() {
 }
 }  // namespace
 
+bool IsOpenableAddress(const QString& target) {
+    const QUrl url(target, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) return false;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("mailto")) return !url.path().isEmpty();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                     scheme == QLatin1String("ftp");
+    return web && !url.host().isEmpty();
+}
+
 void OpenWithDesktop(const QString& target) {
+    if (!IsOpenableAddress(target)) return;
     if (Opener()) {
         Opener()(target);
         return;
     }
-    QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
+    QDesktopServices::openUrl(QUrl(target, QUrl::StrictMode));
 }
 
 DesktopOpener SetDesktopOpener(DesktopOpener opener) {

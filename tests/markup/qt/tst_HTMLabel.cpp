@@ -20,6 +20,8 @@ private slots:
     void shouldOpenWebTargetWithoutEventAssigned();
     void shouldOnlyFireEventForOtherTargets();
     void shouldFindLinkOnJoinedLines();
+    void shouldOpenOnlyWholeWebAndMailAddresses_data();
+    void shouldOpenOnlyWholeWebAndMailAddresses();
     void shouldShowHandOnlyOverLinks();
     void shouldPaintBackgroundOnlyWhenNotTransparent();
 
@@ -77,6 +79,30 @@ void TestHTMLabel::shouldOnlyFireEventForOtherTargets() {
     Press(QPoint(5, 8));
     Press(QPoint(300, 8));  // right of the link: only the ordinary mouse-down
     QCOMPARE(m_log, (QStringList{"down", "click about", "down"}));
+}
+
+void TestHTMLabel::shouldOpenOnlyWholeWebAndMailAddresses_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("https") << "https://www.example.org/a?b=c" << true;
+    QTest::newRow("http upper-case scheme") << "HTTP://example.org" << true;
+    QTest::newRow("mailto") << "mailto:someone@example.org" << true;
+    QTest::newRow("file") << "file:///etc/passwd" << false;
+    QTest::newRow("program behind text") << ".x file://C:/Windows/notepad.exe" << false;
+    QTest::newRow("text before address") << "see http://example.org" << false;
+    QTest::newRow("unknown scheme") << "ms-settings://x" << false;
+    QTest::newRow("no host") << "http://" << false;
+    QTest::newRow("empty mail") << "mailto:" << false;
+}
+
+void TestHTMLabel::shouldOpenOnlyWholeWebAndMailAddresses() {
+    QFETCH(QString, target);
+    QFETCH(bool, opened);
+    m_label->HTMLText().Add(QString("<A href=\"%1\">link</A>").arg(target));
+    Press(QPoint(5, 8));
+    QStringList expected{"down", "click " + target};
+    if (opened) expected << "open " + target;
+    QCOMPARE(m_log, expected);
 }
 
 void TestHTMLabel::shouldFindLinkOnJoinedLines() {

@@ -50,6 +50,7 @@ private slots:
     void shouldTakeFocusWhenPointerEntersWithAutoFocus();
     void shouldPaintReportRowsWithBackgroundsLinesAndPictures();
     void shouldKeepItemsOrderedWhenSorted();
+    void shouldSizeItemsByContentOnlyWithAutoItemHeight();
 
 private:
     void Press(QPoint pos, Qt::MouseButton button = Qt::LeftButton);
@@ -178,7 +179,10 @@ void TestHTMListBox::shouldOpenWebAndMailTargetsWithDesktopInsteadOfEvent() {
     m_list->Items().Add("<A href=\"http://example.org/x\">web</A>");
     m_list->Items().Add("<A href=\"mailto:a@example.org\">mail</A>");
     m_list->Items().Add("<A href=\"check http\">other</A>");
-    for (int row = 0; row < 3; ++row) Press(QPoint(5, row * kRow + 6));
+    // A registry key name can carry "://": such rows neither fire nor open.
+    m_list->Items().Add("<A href=\".x file://C:/Windows/notepad.exe\">crafted</A>");
+    m_list->Items().Add("<A href=\".y://z\">crafted</A>");
+    for (int row = 0; row < 5; ++row) Press(QPoint(5, row * kRow + 6));
     QCOMPARE(m_opened, (QStringList{"http://example.org/x", "mailto:a@example.org"}));
     QCOMPARE(m_clicks, (QList<Fired>{{2, "check http"}}));
 }
@@ -333,6 +337,31 @@ void TestHTMListBox::shouldKeepItemsOrderedWhenSorted() {
     QCOMPARE(m_list->Items()[2], "C");
     QCOMPARE(m_list->Items().Add("B"), 2);  // after the equal "b"
     QCOMPARE(m_list->ItemHeightAt(3), kRow);
+}
+
+void TestHTMListBox::shouldSizeItemsByContentOnlyWithAutoItemHeight() {
+    QtSurface metrics(nullptr, 96);
+    metrics.SelectFont(m_list->Font());
+    const int textHeight = metrics.TextHeight();
+    m_list->Items().Add(GroupRow("Audio"));
+    m_list->Items().Add("a<br/>b<br/>c");
+    m_list->Items().Add("");
+    QCOMPARE(m_list->ItemHeightAt(1), kRow);
+
+    m_list->SetAutoItemHeight(true);
+    QCOMPARE(m_list->ItemHeightAt(0), 32);  // the 30-pixel line and the separator below it
+    QCOMPARE(m_list->ItemHeightAt(1), 3 * textHeight);
+    QCOMPARE(m_list->ItemHeightAt(2), kRow);  // nothing drawn: the fixed height
+    QCOMPARE(m_list->ItemRect(2).top(), 32 + 3 * textHeight);
+
+    // Adding inside an update waits for EndUpdate to size the items.
+    m_list->BeginUpdate();
+    m_list->Items().Add("a<br/>b");
+    m_list->EndUpdate();
+    QCOMPARE(m_list->ItemHeightAt(3), 2 * textHeight);
+
+    m_list->SetAutoItemHeight(false);
+    for (int i = 0; i < 4; ++i) QCOMPARE(m_list->ItemHeightAt(i), kRow);
 }
 
 QTEST_MAIN(TestHTMListBox)
