@@ -169,4 +169,15 @@ std::u16string IntToText(long long value)
     return std::u16string(s.begin(), s.end());
 }
 
+int HexDigitValue(char32_t c)
+{
+    if (c >= U'0' && c <= U'9')
+        return int(c - U'0');
+    if (c >= U'a' && c <= U'f')
+        return int(c - U'a' + 10);
+    if (c >= U'A' && c <= U'F')
+        return int(c - U'A' + 10);
+    return -1;
+}
+
 }  // namespace quelvo::platform

@@ -33,4 +33,7 @@ std::string ToUtf8(std::u16string_view utf16);
 // Decimal text of a signed integer.
 std::u16string IntToText(long long value);
 
+// The value of an ASCII hex digit (0-9, a-f, A-F), -1 for anything else.
+int HexDigitValue(char32_t c);
+
 }  // namespace quelvo::platform

@@ -182,17 +182,6 @@ struct LineReader {
     }
 };
 
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // Reads a quoted string starting at text[pos] == '"'; pos ends after the quote.
 bool ReadQuoted(std::u16string_view text, std::size_t& pos, std::u16string* out)
 {
@@ -225,8 +214,8 @@ bool ParseHexBytes(std::u16string_view text, std::vector<std::uint8_t>* out)
             ++i;
         if (i == text.size())
             break;
-        const int hi = HexDigit(text[i]);
-        const int lo = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int hi = HexDigitValue(text[i]);
+        const int lo = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
         if (hi < 0 || lo < 0)
             return false;
         out->push_back(std::uint8_t(hi * 16 + lo));
@@ -340,7 +329,7 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
                 return false;
             }
             for (char16_t c : data) {
-                const int d = HexDigit(c);
+                const int d = HexDigitValue(c);
                 if (d < 0) {
                     *error = LineError(lineNumber, u"malformed dword");
                     return false;
@@ -356,8 +345,8 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
                 type = 0;
                 ++p;
                 std::size_t digits = 0;
-                while (p < data.size() && HexDigit(data[p]) >= 0 && digits < 8) {
-                    type = type * 16 + std::uint32_t(HexDigit(data[p++]));
+                while (p < data.size() && HexDigitValue(data[p]) >= 0 && digits < 8) {
+                    type = type * 16 + std::uint32_t(HexDigitValue(data[p++]));
                     ++digits;
                 }
                 if (!digits || p >= data.size() || data[p] != u')') {

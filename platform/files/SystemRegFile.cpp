@@ -10,17 +10,6 @@ namespace {
 
 constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
 
-int HexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // One UTF-8 sequence at text[pos]; invalid bytes become U+FFFD one at a time.
 void DecodeUtf8At(std::string_view text, std::size_t& pos, std::u16string& out)
 {
@@ -87,13 +76,13 @@ bool Unescape(std::string_view text, std::size_t& pos, char end, std::u16string*
             }
             if (e == 'x') {
                 ++pos;
-                if (pos >= text.size() || HexValue(static_cast<unsigned char>(text[pos])) < 0) {
+                if (pos >= text.size() || HexDigitValue(static_cast<unsigned char>(text[pos])) < 0) {
                     *out += u'x';
                     continue;
                 }
                 unsigned v = 0;
                 for (int i = 0; i < 4 && pos < text.size(); ++i) {
-                    const int d = HexValue(static_cast<unsigned char>(text[pos]));
+                    const int d = HexDigitValue(static_cast<unsigned char>(text[pos]));
                     if (d < 0)
                         break;
                     v = v * 16 + unsigned(d);
@@ -349,10 +338,10 @@ private:
     {
         std::size_t digits = 0;
         *value = 0;
-        while (pos < text.size() && HexValue(static_cast<unsigned char>(text[pos])) >= 0) {
+        while (pos < text.size() && HexDigitValue(static_cast<unsigned char>(text[pos])) >= 0) {
             if (++digits > 8)
                 return false;
-            *value = *value * 16 + std::uint32_t(HexValue(static_cast<unsigned char>(text[pos++])));
+            *value = *value * 16 + std::uint32_t(HexDigitValue(static_cast<unsigned char>(text[pos++])));
         }
         return digits > 0;
     }
@@ -371,8 +360,8 @@ private:
                     continued = true;
                     break;
                 }
-                const int hi = HexValue(static_cast<unsigned char>(data[i]));
-                const int lo = i + 1 < data.size() ? HexValue(static_cast<unsigned char>(data[i + 1])) : -1;
+                const int hi = HexDigitValue(static_cast<unsigned char>(data[i]));
+                const int lo = i + 1 < data.size() ? HexDigitValue(static_cast<unsigned char>(data[i + 1])) : -1;
                 if (hi < 0 || lo < 0)
                     return Fail(m_lines.number, u"malformed hex data");
                 value.data.push_back(std::uint8_t(hi * 16 + lo));
@@ -460,7 +449,7 @@ std::string EscapeWineString(std::u16string_view text, std::string_view also)
         const bool more = i + 1 < text.size();
         const char16_t next = more ? text[i + 1] : 0;
         if (c > 127) {
-            const bool hexNext = more && next < 128 && HexValue(static_cast<unsigned char>(next)) >= 0;
+            const bool hexNext = more && next < 128 && HexDigitValue(static_cast<unsigned char>(next)) >= 0;
             std::snprintf(buf, sizeof buf, hexNext ? "\\x%04x" : "\\x%x", unsigned(c));
             out += buf;
         } else if (c < 32) {
