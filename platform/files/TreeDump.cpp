@@ -35,8 +35,14 @@ std::string Line(const std::u16string& path, const std::string& defaultValue)
     return line + "\n";
 }
 
-void DumpStore(RegistryStore& store, const std::u16string& path, const std::u16string& shown, std::string& out)
+// Deeper than any real tree; stops a link that points at its own ancestor.
+constexpr int kMaxDumpDepth = 128;
+
+void DumpStore(RegistryStore& store, const std::u16string& path, const std::u16string& shown, std::string& out,
+               int depth = 0)
 {
+    if (depth > kMaxDumpDepth)
+        return;
     RegHandle key{};
     if (store.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &key) != kSuccess)
         return;
@@ -62,7 +68,8 @@ void DumpStore(RegistryStore& store, const std::u16string& path, const std::u16s
     store.CloseKey(key);
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return KeyNameLess(a, b); });
     for (const auto& name : names)
-        DumpStore(store, path.empty() ? name : path + u'\\' + name, shown.empty() ? name : shown + u'\\' + name, out);
+        DumpStore(store, path.empty() ? name : path + u'\\' + name, shown.empty() ? name : shown + u'\\' + name, out,
+                  depth + 1);
 }
 
 void DumpTree(RegKey& key, const std::u16string& shown, bool allValues, std::string& out)

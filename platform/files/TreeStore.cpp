@@ -41,7 +41,7 @@ RegKey* TreeStore::Find(std::u16string_view path)
     return Resolve(path, 0);
 }
 
-RegKey* TreeStore::Resolve(std::u16string_view path, int hops)
+RegKey* TreeStore::Resolve(std::u16string_view path, int hops, bool followLast, bool* throughLink)
 {
     RegKey* key = m_root.get();
     const auto parts = SplitKeyPath(path);
@@ -49,8 +49,10 @@ RegKey* TreeStore::Resolve(std::u16string_view path, int hops)
         key = key->Child(parts[i]);
         if (!key)
             return nullptr;
-        if (!key->isLink)
+        if (!key->isLink || (!followLast && i + 1 == parts.size()))
             continue;
+        if (throughLink)
+            *throughLink = true;
         const RegValue* target = key->Value(u"SymbolicLinkValue");
         if (!target || target->type != RegType::Link || hops >= kMaxLinkHops)
             return nullptr;
@@ -64,7 +66,7 @@ RegKey* TreeStore::Resolve(std::u16string_view path, int hops)
         std::u16string rest = text.substr(kMachinePrefix.size());
         for (std::size_t j = i + 1; j < parts.size(); ++j)
             rest += u'\\' + parts[j];
-        return Resolve(rest, hops + 1);
+        return Resolve(rest, hops + 1, followLast, throughLink);
     }
     return key;
 }
@@ -166,11 +168,16 @@ RegStatus TreeStore::DeleteKey(RegRoot root, std::u16string_view path)
     std::lock_guard lock(m_mutex);
     if (root != HKEY_LOCAL_MACHINE)
         return kInvalidHandle;
-    RegKey* key = Resolve(path, 0);
+    bool throughLink = false;
+    RegKey* key = Resolve(path, 0, false, &throughLink);
     if (!key)
         return kFileNotFound;
     if (!key->Parent())
         return kAccessDenied;  // the root itself
+    if (throughLink) {
+        m_lastError = key->Path() + u" is reached through a symbolic link and was not removed.";
+        return kAccessDenied;
+    }
     if (!key->Children().empty())
         return kAccessDenied;
 

@@ -8,7 +8,9 @@
 // removal is kept for the window to show.
 //
 // Symbolic links (Wine's "#link" keys) are followed while a path is opened,
-// as RegOpenKeyExW does, up to 16 hops.
+// as RegOpenKeyExW does, up to 16 hops. A removal never goes through a link:
+// a path that passes one is refused, and a link named by the path is removed
+// itself, not its target, so a repair cannot reach keys outside its tree.
 //
 // Thread safety: every call takes the store's lock.
 
@@ -61,7 +63,9 @@ protected:
     void ResetTree(std::unique_ptr<RegKey> root);
 
 private:
-    RegKey* Resolve(std::u16string_view path, int hops);
+    // followLast: whether a link named by the last component is followed;
+    // *throughLink (when given) tells whether any link was followed.
+    RegKey* Resolve(std::u16string_view path, int hops, bool followLast = true, bool* throughLink = nullptr);
     RegKey* KeyOf(RegHandle handle);
 
     mutable std::mutex m_mutex;

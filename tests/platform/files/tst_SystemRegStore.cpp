@@ -134,6 +134,37 @@ TEST_F(SystemRegStoreTest, shouldKeepAParentThatOnlyExistedThroughTheRemovedKey)
     EXPECT_EQ(ReadBytes(file), WithoutBlocks(original, {"Software\\\\Classes\\\\.t\\xebst\\[1\\]\\\\sub"}));
 }
 
+// A link inside a removed tree must not take its target along.
+TEST(SystemRegStoreLinks, shouldNeverRemoveKeysThroughASymbolicLink)
+{
+    std::string target;
+    for (char c : std::string("\\Registry\\Machine\\Software\\Classes\\Target")) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%02x,00,", static_cast<unsigned char>(c));
+        target += buf;
+    }
+    target.pop_back();
+    const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\.lnkd\\\\Sub] 1\n#link\n"
+                             "\"SymbolicLinkValue\"=hex(6):" + target + "\n\n[Software\\\\Classes\\\\Target\\\\Child] 1\n@=\"keep\"\n"
+                             "\n[Software\\\\Classes\\\\Loop] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" + target.substr(0, target.size() - 42) + "\n";
+    TempDir dir;
+    WriteBytes(dir / "system.reg", text);
+    std::u16string error;
+    auto store = SystemRegStore::Open(dir / "system.reg", &error);
+    ASSERT_TRUE(store) << ToUtf8(error);
+    store->SetServerCheck([] { return false; });
+    EXPECT_EQ(store->Find(u"Software\\Classes\\.lnkd\\Sub\\Child"), store->Find(u"Software\\Classes\\Target\\Child"));
+
+    EXPECT_FALSE(DeleteKeyTree(*store, u"Software\\Classes\\.lnkd"));
+    EXPECT_NE(ToUtf8(store->LastError()).find("symbolic link"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "system.reg"), text);
+    EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.lnkd\\Sub"), kSuccess);
+    EXPECT_NE(store->Find(u"Software\\Classes\\Target\\Child"), nullptr);
+    EXPECT_EQ(ReadBytes(dir / "system.reg").find("#link\n\"SymbolicLinkValue\"=hex(6):" + target + "\n"), std::string::npos);
+    // A link back to its own parent: the dump ends.
+    EXPECT_FALSE(DumpStoreTree(*store, u"Software").empty());
+}
+
 TEST_F(SystemRegStoreTest, shouldRefuseRemovalOfKeysWithSubKeysOrAbsentKeys)
 {
     EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Classes"), kAccessDenied);
