@@ -3,6 +3,7 @@
 #include "app/QuelvoVersion.h"
 #include "app/TWebBrowser.h"
 #include "app/Unit_QLV_MessageBox.h"
+#include "app/Unit_QLV_Shell.h"
 #include "markup/qt/Desktop.h"
 #include "markup/qt/HTMLabel.h"
 #include "markup/qt/HTMListB.h"
@@ -29,6 +30,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <array>
 
 namespace quelvo::app {
 
@@ -258,9 +260,8 @@ void TForm_QLVO_GUI::BuildScanningPage()
 
     const QFont rowFont = PixelFont(QStringLiteral("Arial"), 11);
     const int tops[8] = {140, 175, 211, 248, 283, 320, 356, 390};
-    TRzLabel** rows[8] = {&RLB_QLVO_ScanFileExtName1, &RLB_QLVO_ScanFileExtName2,
-                          &RLB_QLVO_ScanFileExtName3, &RLB_QLVO_ScanFileExtName4,
-                          &RLB_QLVO_ScanFileExtName5, &RLB_QLVO_ScanFileExtName6,
+    TRzLabel** rows[8] = {&RLB_QLVO_ScanFileExtName1, &RLB_QLVO_ScanFileExtName2, &RLB_QLVO_ScanFileExtName3,
+                          &RLB_QLVO_ScanFileExtName4, &RLB_QLVO_ScanFileExtName5, &RLB_QLVO_ScanFileExtName6,
                           &RLB_QLVO_ScanFileExtName7, &RLB_QLVO_ScanFileExtName8};
     for (int i = 0; i < 8; ++i) {
         const QByteArray name = "RLB_QLVO_ScanFileExtName" + QByteArray::number(i + 1);
@@ -377,6 +378,15 @@ void TForm_QLVO_GUI::ApplyColourKey()
     // X11 has no colour-keyed windows: the key-coloured pixels of the
     // composed background are cut out of the window's shape instead.
     setMask(ColourKeyRegion(Panel_QLVO_BG->Composed(), clSkyBlue()));
+}
+
+TRzLabel* TForm_QLVO_GUI::ScanFileExtNameLabel(int index) const
+{
+    const std::array<TRzLabel*, 8> rows = {RLB_QLVO_ScanFileExtName1, RLB_QLVO_ScanFileExtName2,
+                                           RLB_QLVO_ScanFileExtName3, RLB_QLVO_ScanFileExtName4,
+                                           RLB_QLVO_ScanFileExtName5, RLB_QLVO_ScanFileExtName6,
+                                           RLB_QLVO_ScanFileExtName7, RLB_QLVO_ScanFileExtName8};
+    return index >= 0 && index < 8 ? rows[static_cast<std::size_t>(index)] : nullptr;
 }
 
 bool TForm_QLVO_GUI::ContainersAlive() const
@@ -507,7 +517,7 @@ void TForm_QLVO_GUI::Bn_QLVO_PageAboutClick(QObject*) { SwitchSection(Bn_QLVO_Pa
 
 void TForm_QLVO_GUI::Bn_QLVO_PageHelpClick(QObject*)
 {
-    markup::OpenWithDesktop(QUrl::fromLocalFile(mpr_str_CurrentAppPath + QStringLiteral("Help.chm")).toString());
+    func_ShellOpen(this, mpr_str_CurrentAppPath + QStringLiteral("Help.chm"));
 }
 
 void TForm_QLVO_GUI::Bn_QLVO_Step3_CancelClick(QObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step1); }
@@ -516,7 +526,7 @@ void TForm_QLVO_GUI::HLB_QLVO_CopyRightInfoAnchorClick(QObject*, const QString& 
 {
     // The label itself opens web and mail targets after this event.
     if (!markup::IsDesktopTarget(Anchor))
-        markup::OpenWithDesktop(Anchor);
+        func_ShellOpen(this, Anchor);
 }
 
 // ---- Scan, report, repair and lookup ---------------------------------------

@@ -175,6 +175,10 @@ public:
     void pro_cb_QV_End();
     void pro_cbsyn_QV_End();
 
+    // The rolling progress labels RLB_QLVO_ScanFileExtName1..8 by index 0..7
+    // (none outside).
+    TRzLabel* ScanFileExtNameLabel(int index) const;
+
     // State seen from outside (tests, the worker's bridges).
     int CurrentMode() const { return mpr_int_CurrentMode; }
     const QString& CurrentAppPath() const { return mpr_str_CurrentAppPath; }

@@ -3,6 +3,7 @@
 #include "app/TWebBrowser.h"
 #include "app/Unit_Form_QLV_GUI.h"
 #include "app/Unit_QLV_MessageBox.h"
+#include "app/Unit_QLV_Shell.h"
 #include "markup/qt/Desktop.h"
 #include "markup/qt/HTMLabel.h"
 #include "markup/qt/HTMListB.h"
@@ -43,7 +44,8 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TForm_QLVO_GUI> form;
-    QStringList opened;
+    QStringList opened;  // by the markup label
+    QStringList shelled;  // by the window's own shell calls
     int moves = 0;
     QList<Message> messages;
 
@@ -58,6 +60,7 @@ private slots:
     {
         QApplication::setApplicationDisplayName(QStringLiteral("Quelvo"));
         quelvo::markup::SetDesktopOpener([this](const QString& target) { opened << target; });
+        SetShellOpener([this](QWidget*, const QString& object) { shelled << object; });
         SetWindowMoveHandler([this](QWindow*) { ++moves; });
         SetMessageBoxHandler([this](QWidget*, const QString& caption, const QString& text, TMsgIcon icon) {
             messages.push_back({caption, text, icon});
@@ -68,6 +71,7 @@ private slots:
     void init()
     {
         opened.clear();
+        shelled.clear();
         messages.clear();
         moves = 0;
         form = std::make_unique<TForm_QLVO_GUI>();
@@ -148,8 +152,8 @@ private slots:
             form->RPC_QLVO_Step->SetActivePage(form->findChild<TRzTabSheet*>(page));
         TRzBmpButton* section = form->CurrentSectionButton();
         ClickButton(form->Bn_QLVO_PageHelp);
-        QCOMPARE(opened.size(), 1);
-        QCOMPARE(QUrl(opened[0]).toLocalFile(), form->CurrentAppPath() + "Help.chm");
+        QCOMPARE(shelled, QStringList{form->CurrentAppPath() + "Help.chm"});
+        QVERIFY(opened.isEmpty());
         QCOMPARE(form->RPC_QLVO_Step->ActivePage()->objectName(), page);
         QCOMPARE(form->CurrentSectionButton(), section);
     }
@@ -192,6 +196,7 @@ private slots:
         Press(label, onLink);
         SendMouse(label, QEvent::MouseButtonDblClick, Qt::LeftButton, onLink, Qt::LeftButton);
         QCOMPARE(opened.size(), 3);
+        QVERIFY(shelled.isEmpty());
         QCOMPARE(form->RPC_QLVO_Step->ActivePage(), form->TS_QLVO_About);
     }
 
@@ -199,9 +204,9 @@ private slots:
     {
         form->HLB_QLVO_CopyRightInfoAnchorClick(form.get(), "https://www.quelvo.example");
         form->HLB_QLVO_CopyRightInfoAnchorClick(form.get(), "mailto:help@quelvo.example");
-        QVERIFY(opened.isEmpty());
+        QVERIFY(shelled.isEmpty());
         form->HLB_QLVO_CopyRightInfoAnchorClick(form.get(), "www.quelvo.example");
-        QCOMPARE(opened, QStringList{"www.quelvo.example"});
+        QCOMPARE(shelled, QStringList{"www.quelvo.example"});
     }
 
     void shouldCutTheKeyColourOutOfTheWindowShape()
@@ -336,6 +341,9 @@ private slots:
         QVERIFY(form->RzLabel5->WordWrap());
         QCOMPARE(form->RzLabel5->font().pixelSize(), 12);
         QCOMPARE(form->RLB_QLVO_ScanFileExtName8->Caption(), QString(".psc1"));
+        QCOMPARE(form->ScanFileExtNameLabel(0), form->RLB_QLVO_ScanFileExtName1);
+        QCOMPARE(form->ScanFileExtNameLabel(7), form->RLB_QLVO_ScanFileExtName8);
+        QVERIFY(!form->ScanFileExtNameLabel(8));
         QCOMPARE(form->RzLabel2->Caption(), QString("Scannning:"));
         QCOMPARE(form->RzLabel2->FontColor(), QColor(255, 255, 255));
         QVERIFY(form->RLB_QLVO_TipScanCount->font().bold());
