@@ -25,6 +25,15 @@ char* toString(const Fired& f) { return QTest::toString(QString("(%1, %2)").arg(
 
 constexpr int kRow = 32;
 
+// Records the paints a widget receives, as they happen.
+struct PaintCounter : QObject {
+    QList<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) rects.append(static_cast<QPaintEvent*>(event)->rect());
+        return false;
+    }
+};
+
 }  // namespace
 
 class TestHTMListBox : public QObject {
@@ -194,7 +203,11 @@ void TestHTMListBox::shouldKeepPositionHeightAndCurrentItemWhenReplacingItem() {
     QCOMPARE(m_list->ItemIndex(), 7);
     QCOMPARE(Grab().pixelColor(70, 2 * kRow + 15), PictureColour("idxs.1"));
 
+    QCoreApplication::processEvents();  // let pending paints and layout happen first
+    PaintCounter paints;
+    m_list->viewport()->installEventFilter(&paints);
     m_list->Items().Set(7, CheckBoxItem(".e7", true));
+    QCOMPARE(paints.rects, (QList<QRect>{m_list->ItemRect(7)}));  // at once, that row only
 
     QCOMPARE(m_list->Items()[7], CheckBoxItem(".e7", true));
     QCOMPARE(m_list->Items().Count(), 20);
