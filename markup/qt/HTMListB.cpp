@@ -368,8 +368,8 @@ void THTMListBox::SetShowFocus(bool on) {
 
 void THTMListBox::SetBorderStyle(TBorderStyle style) {
     m_borderStyle = style;
-    setFrameShape(style == bsNone ? QFrame::NoFrame : QFrame::Box);
-    setLineWidth(1);
+    // A single border is the platform's sunken list frame.
+    setFrameStyle(style == bsNone ? QFrame::NoFrame : (QFrame::StyledPanel | QFrame::Sunken));
 }
 
 void THTMListBox::SetMultiline(bool on) {
