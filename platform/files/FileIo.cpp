@@ -112,7 +112,8 @@ bool ReplaceFileWith(const std::filesystem::path& file,
     ::close(fd);
 
     auto fail = [&](std::string message) {
-        ::unlink(temporary.c_str());
+        std::error_code ec;
+        std::filesystem::remove(temporary, ec);
         *error = std::move(message);
         return false;
     };

@@ -207,6 +207,33 @@ TEST_F(HiveStoreTest, shouldLeaveTheOldOrTheNewHiveWhenStoppedAtAnyStep)
     }
 }
 
+// hivex fails to write (the temporary file became a folder): nothing is
+// committed, and the removal it had made in memory is dropped with it.
+TEST_F(HiveStoreTest, shouldCommitNothingAfterAHivexError)
+{
+    store->SetReplaceHook([this](ReplaceStep step) {
+        if (step != ReplaceStep::Write)
+            return true;
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+            if (entry.path().filename().string().rfind(".SOFTWARE.quelvo-", 0) == 0) {
+                fs::remove(entry.path());
+                fs::create_directory(entry.path());
+            }
+        }
+        return true;
+    });
+    EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.bad"), kWriteFault);
+    EXPECT_NE(ToUtf8(store->LastError()).find("hivex cannot write"), std::string::npos) << ToUtf8(store->LastError());
+    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_NE(store->Find(u"SOFTWARE\\Classes\\.bad"), nullptr);
+
+    store->SetReplaceHook({});
+    ASSERT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.txt"), kSuccess) << ToUtf8(store->LastError());
+    auto reopened = Open();
+    EXPECT_NE(reopened->Find(u"SOFTWARE\\Classes\\.bad"), nullptr);
+    EXPECT_EQ(reopened->Find(u"SOFTWARE\\Classes\\.txt"), nullptr);
+}
+
 TEST_F(HiveStoreTest, shouldRefuseToRemoveTheHiveRootOrAfterAnOutsideChange)
 {
     EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE"), kAccessDenied);
