@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <hivex.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -159,6 +160,18 @@ TEST_F(HiveStoreTest, shouldRemoveKeyTreesAndKeepTheRestOfTheHive)
     ASSERT_TRUE(reopened);
     EXPECT_EQ(DumpStoreTree(*reopened, u"SOFTWARE"), expected);
     EXPECT_EQ(DumpKeyTreeWithValues(*reopened->Find(u"SOFTWARE\\Classes\\Big\\child17")), "\n  \"n\" = 1:76000000\n");
+
+    // An independent reader (libregf) agrees on what was written.
+    if (std::system("command -v regfexport >/dev/null 2>&1") == 0) {
+        const std::string listing = (dir / "listing.txt").string();
+        ASSERT_EQ(std::system(("regfexport '" + file.string() + "' > '" + listing + "' 2>&1").c_str()), 0);
+        const std::string text = ReadBytes(listing);
+        fs::remove(listing);
+        EXPECT_NE(text.find("Key path: ROOT\\Classes\\.txt\n"), std::string::npos);
+        EXPECT_NE(text.find("Key path: ROOT\\Classes\\Big\\child4998\n"), std::string::npos);
+        EXPECT_EQ(text.find("Key path: ROOT\\Classes\\.deep"), std::string::npos);
+        EXPECT_EQ(text.find("Key path: ROOT\\Classes\\Big\\child4999\n"), std::string::npos);
+    }
     // No temporary file is left beside the hive.
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path()))
