@@ -192,7 +192,8 @@ TargetChoice ChooseTarget(const EnvironmentReader& environment)
     const std::u16string where = PathText(choice.tried) + u" (" + source + u")";
     std::error_code ec;
     if (!fs::is_directory(choice.tried, ec)) {
-        choice.error = u"No Windows registry to check at " + where + u": the folder does not exist.";
+        choice.error = u"No Windows registry to check at " + where
+            + (fs::exists(choice.tried, ec) ? u": it is not a folder." : u": the folder does not exist.");
         return choice;
     }
     std::u16string error;

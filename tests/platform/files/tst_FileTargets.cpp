@@ -93,6 +93,8 @@ TEST(FileTargets, shouldSayWhichPathWasTriedAndWhy)
     const Case cases[] = {
         {{{"QUELVO_TARGET", (dir / "missing").string()}}, (dir / "missing").string() + " (QUELVO_TARGET)",
          "the folder does not exist"},
+        {{{"QUELVO_TARGET", (dir / "broken" / "system.reg").string()}}, (dir / "broken" / "system.reg").string(),
+         "it is not a folder"},
         {{{"WINEPREFIX", (dir / "empty").string()}}, (dir / "empty").string() + " (WINEPREFIX)",
          "neither system.reg"},
         {{{"HOME", dir.Path().string()}}, (dir / ".wine").string() + " (the default Wine prefix)",

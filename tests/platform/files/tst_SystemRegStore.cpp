@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -274,6 +275,16 @@ TEST(SystemRegStoreWineServer, shouldRefuseWhileThePrefixWineserverRuns)
     EXPECT_FALSE(IsWineServerRunning(prefix));
 
     const std::string env = "WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all ";
+    struct StopServer {
+        std::string env;
+        bool running = true;
+        void Stop()
+        {
+            if (std::exchange(running, false))
+                std::system((env + "wineserver -k >/dev/null 2>&1; " + env + "wineserver -w >/dev/null 2>&1").c_str());
+        }
+        ~StopServer() { Stop(); }
+    } stopOnExit{env};
     ASSERT_EQ(std::system((env + "wineserver -p >/dev/null 2>&1").c_str()), 0);
     bool running = false;
     for (int i = 0; i < 100 && !running; ++i) {
@@ -286,7 +297,7 @@ TEST(SystemRegStoreWineServer, shouldRefuseWhileThePrefixWineserverRuns)
     EXPECT_NE(ToUtf8(store->LastError()).find("wineserver"), std::string::npos);
     EXPECT_EQ(ReadBytes(prefix / "system.reg"), original);
 
-    std::system((env + "wineserver -k >/dev/null 2>&1; " + env + "wineserver -w >/dev/null 2>&1").c_str());
+    stopOnExit.Stop();
     for (int i = 0; i < 100 && IsWineServerRunning(prefix); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(IsWineServerRunning(prefix));
