@@ -1,8 +1,9 @@
 #include "CrossCheck.h"
 
+#include "RunWorker.h"
+
 #include "platform/Text.h"
 #include "platform/files/TreeDump.h"
-#include "scan/Unit_QLV_Thread.h"
 
 #include <algorithm>
 #include <mutex>
@@ -53,14 +54,7 @@ std::string CanonicalClassesTree(platform::RegistryStore& store)
 std::string CanonicalScan()
 {
     g_records.clear();
-    auto* worker = new scan::QLVO_Thread_Scan;  // frees itself
-    worker->mpu_dword_cb_QV_GetExeName = OnName;
-    worker->mpu_dword_cb_QV_Start = OnStart;
-    worker->mpu_dword_cb_QV_End = OnEnd;
-    worker->mpu_dword_cb_QV_ExeInfo = OnOutcome;
-    const auto completion = worker->Completion();
-    worker->Start();
-    if (!completion->WaitFor(600000))
+    if (!RunWorker(OnStart, OnName, OnOutcome, OnEnd, 600000))
         throw std::runtime_error("the scan did not end");
 
     std::lock_guard lock(g_mutex);

@@ -1,8 +1,7 @@
 // The scan worker's outcome table on keys created in Wine's real registry,
 // run on its own thread over the machine's own target.
 
-#include "scan/Unit_QLV_Thread.h"
-
+#include "RunWorker.h"
 #include "ScratchKeys.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ namespace {
 
 using quelvo::test::U16;
 
-using quelvo::scan::QLVO_Thread_Scan;
 using quelvo::test::ScratchKeys;
 
 struct Call {
@@ -72,14 +70,7 @@ std::vector<Call> RunScan()
         std::lock_guard lock(g_mutex);
         g_calls.clear();
     }
-    auto* worker = new QLVO_Thread_Scan;  // frees itself
-    worker->mpu_dword_cb_QV_GetExeName = OnName;
-    worker->mpu_dword_cb_QV_Start = OnStart;
-    worker->mpu_dword_cb_QV_End = OnEnd;
-    worker->mpu_dword_cb_QV_ExeInfo = OnOutcome;
-    const auto completion = worker->Completion();
-    worker->Start();
-    EXPECT_TRUE(completion->WaitFor(120000)) << "the scan did not end";
+    EXPECT_TRUE(quelvo::test::RunWorker(OnStart, OnName, OnOutcome, OnEnd, 120000)) << "the scan did not end";
     std::lock_guard lock(g_mutex);
     return g_calls;
 }
