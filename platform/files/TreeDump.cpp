@@ -100,21 +100,21 @@ std::string DumpStoreTree(RegistryStore& store, std::u16string_view path)
     std::u16string joined;
     for (const auto& part : parts)
         joined += (joined.empty() ? u"" : u"\\") + part;
-    DumpStore(store, joined, u"", out);
+    DumpStore(store, joined, joined, out);
     return out;
 }
 
 std::string DumpKeyTree(RegKey& key)
 {
     std::string out;
-    DumpTree(key, u"", false, out);
+    DumpTree(key, key.Path(), false, out);
     return out;
 }
 
 std::string DumpKeyTreeWithValues(RegKey& key)
 {
     std::string out;
-    DumpTree(key, u"", true, out);
+    DumpTree(key, key.Path(), true, out);
     return out;
 }
 

@@ -18,11 +18,13 @@
 
 namespace quelvo::platform::files {
 
-// Through the six calls, from `path` under HKEY_LOCAL_MACHINE down. A key
-// that does not open gives an empty text.
+// Through the six calls, from `path` under HKEY_LOCAL_MACHINE down; each
+// line's path is the full path from HKEY_LOCAL_MACHINE. A key that does not
+// open gives an empty text.
 std::string DumpStoreTree(RegistryStore& store, std::u16string_view path);
 
-// The same form from a tree; paths start below `key`'s own path.
+// The same form from a tree, from `key` down (paths from the tree's root).
+// Links are not followed here.
 std::string DumpKeyTree(RegKey& key);
 
 // Every value of every key, in full ("name" = type:hex per value line below
