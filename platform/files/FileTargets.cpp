@@ -108,10 +108,99 @@ std::shared_ptr<RegBackup> Backups() { return std::make_shared<RegBackup>(Defaul
 }  // namespace
 
 FileTarget::FileTarget(std::unique_ptr<TreeStore> owned, Environment environment, Drives drives,
-                       std::u16string description)
+                       std::u16string description, bool wineShortNames)
     : StoreHolder{std::move(owned)},
-      HostTarget(*store, std::move(environment), std::move(drives), std::move(description))
+      HostTarget(*store, std::move(environment), std::move(drives), std::move(description)),
+      m_wineShortNames(wineShortNames)
 {
+}
+
+std::u16string WineShortName(std::u16string_view name)
+{
+    static constexpr char kHashChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
+    auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; };
+    auto upper = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; };
+    auto invalid = [](char16_t c) {
+        return c > 0x7F || std::u16string_view(u"*?<>|\"+=,;[] ~.").find(c) != std::u16string_view::npos;
+    };
+    if (name.empty())
+        return {};
+    std::uint16_t hash = 0xBEEF;
+    for (std::size_t i = 0; i + 1 < name.size(); ++i)
+        hash = std::uint16_t((hash << 3) ^ (hash >> 5) ^ lower(name[i]) ^ (lower(name[i + 1]) << 8));
+    hash = std::uint16_t((hash << 3) ^ (hash >> 5) ^ lower(name.back()));
+
+    std::size_t ext = std::u16string_view::npos;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+        if (name[i] == u'.')
+            ext = i;
+    }
+    std::u16string out;
+    int left = 4;
+    for (std::size_t i = 0; left > 0 && i < name.size() && i != ext; ++i, --left)
+        out += invalid(name[i]) ? u'_' : upper(name[i]);
+    while (left-- >= 0)
+        out += u'~';
+    out += char16_t(kHashChars[(hash >> 10) & 0x1F]);
+    out += char16_t(kHashChars[(hash >> 5) & 0x1F]);
+    out += char16_t(kHashChars[hash & 0x1F]);
+    if (ext != std::u16string_view::npos) {
+        out += u'.';
+        for (std::size_t i = ext + 1; i < name.size() && i < ext + 4; ++i)
+            out += invalid(name[i]) ? u'_' : upper(name[i]);
+    }
+    return out;
+}
+
+std::u16string FileTarget::WithWineLongNames(std::u16string_view path) const
+{
+    if (path.size() < 3 || path[1] != u':' || (path[2] != u'\\' && path[2] != u'/')
+        || path.find(u'~') == std::u16string_view::npos)
+        return std::u16string(path);
+    std::optional<fs::path> folder = HostPath(path.substr(0, 3));
+    std::u16string out(path.substr(0, 3));
+    std::size_t pos = 3;
+    while (pos < path.size()) {
+        std::size_t end = path.find_first_of(u"\\/", pos);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        std::u16string name(path.substr(pos, end - pos));
+        if (folder && name.find(u'~') != std::u16string::npos) {
+            std::error_code ec;
+            if (!fs::exists(*folder / fs::path(name), ec)) {
+                for (const auto& entry : fs::directory_iterator(*folder, ec)) {
+                    const std::u16string entryName = entry.path().filename().u16string();
+                    if (EqualsIgnoreCaseAscii(WineShortName(entryName), name)) {
+                        name = entryName;
+                        break;
+                    }
+                }
+            }
+        }
+        out += name;
+        std::error_code ec;
+        folder = HostPath(out);
+        if (folder && !fs::is_directory(*folder, ec))
+            folder.reset();
+        if (end < path.size())
+            out += path[end];
+        pos = end + 1;
+    }
+    return out;
+}
+
+std::size_t FileTarget::GetLongPathName(std::u16string_view path, char16_t* buffer, std::size_t capacity)
+{
+    if (!m_wineShortNames)
+        return HostTarget::GetLongPathName(path, buffer, capacity);
+    return HostTarget::GetLongPathName(WithWineLongNames(path), buffer, capacity);
+}
+
+bool FileTarget::FileExists(std::u16string_view path)
+{
+    if (!m_wineShortNames)
+        return HostTarget::FileExists(path);
+    return HostTarget::FileExists(WithWineLongNames(path));
 }
 
 std::optional<fs::path> FindIgnoringCase(const fs::path& folder, const fs::path& relative)
@@ -146,7 +235,7 @@ std::unique_ptr<FileTarget> OpenWinePrefix(const fs::path& prefix, std::u16strin
     auto env = WineEnvironment(*store);
     store->SetBackup(Backups());
     return std::make_unique<FileTarget>(std::move(store), std::move(env), WineDrives(prefix),
-                                        u"Wine prefix " + PathText(prefix));
+                                        u"Wine prefix " + PathText(prefix), true);
 }
 
 std::unique_ptr<FileTarget> OpenWindowsInstallation(const fs::path& root, std::u16string* error)

@@ -33,16 +33,31 @@ struct StoreHolder {
 };
 }  // namespace detail
 
-// A host target that owns its file-backed store.
+// A host target that owns its file-backed store. On a Wine prefix, short
+// path components may also be the ones Wine hands out ("PROG~FBU" for
+// "Program Files"); they are resolved before the Windows-style ones.
 class FileTarget final : private detail::StoreHolder, public HostTarget {
 public:
     FileTarget(std::unique_ptr<TreeStore> store, Environment environment, Drives drives,
-               std::u16string description);
+               std::u16string description, bool wineShortNames = false);
 
     TreeStore& Store() { return *store; }
     // Why the last repair of a key failed (empty when it did not).
     std::u16string LastError() const { return store->LastError(); }
+
+    std::size_t GetLongPathName(std::u16string_view path, char16_t* buffer, std::size_t capacity) override;
+    bool FileExists(std::u16string_view path) override;
+
+private:
+    std::u16string WithWineLongNames(std::u16string_view path) const;
+
+    bool m_wineShortNames;
 };
+
+// The short name Wine gives a file or folder whose long name is not a valid
+// 8.3 name: the first four valid characters, "~", three characters of a hash
+// of the name, and the first three characters of its extension.
+std::u16string WineShortName(std::u16string_view longName);
 
 std::unique_ptr<FileTarget> OpenWinePrefix(const std::filesystem::path& prefix, std::u16string* error);
 std::unique_ptr<FileTarget> OpenWindowsInstallation(const std::filesystem::path& root, std::u16string* error);

@@ -146,3 +146,44 @@ TEST(FileTargets, shouldOpenAnOfflineWindowsInstallation)
 }
 
 }  // namespace
+
+namespace {
+
+// Short names as Wine hands them out, from a Wine prefix's own registry.
+TEST(FileTargets, shouldGiveWinesOwnShortNames)
+{
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"Program Files", u"PROG~FBU"},
+        {u"Windows NT", u"WIND~QP2"},
+        {u"Accessories", u"ACCE~VCO"},
+    };
+    for (const auto& [longName, shortName] : cases)
+        EXPECT_EQ(WineShortName(longName), shortName) << ToUtf8(longName);
+    const std::u16string withExtension = WineShortName(u"report.final.docx");
+    EXPECT_EQ(withExtension.substr(0, 5), u"REPO~");
+    EXPECT_EQ(withExtension.substr(8), u".DOC");
+    EXPECT_EQ(WineShortName(u"a b").substr(0, 5), u"A_B~~");
+}
+
+TEST(FileTargets, shouldResolveWineShortNamesInAPrefix)
+{
+    TempDir dir;
+    const fs::path prefix = MakePrefix(dir, "pfx");
+    const fs::path accessories = prefix / "drive_c" / "Program Files" / "Windows NT" / "Accessories";
+    fs::create_directories(accessories);
+    WriteBytes(accessories / "wordpad.exe", "MZ");
+    std::u16string error;
+    auto target = OpenWinePrefix(prefix, &error);
+    ASSERT_TRUE(target) << ToUtf8(error);
+
+    EXPECT_TRUE(target->FileExists(u"C:\\PROG~FBU\\WIND~QP2\\ACCE~VCO\\wordpad.exe"));
+    EXPECT_TRUE(target->FileExists(u"c:\\prog~fbu\\Windows NT\\acce~vco\\WORDPAD.EXE"));
+    EXPECT_FALSE(target->FileExists(u"C:\\PROG~FBU\\WIND~QP2\\ACCE~XXX\\wordpad.exe"));
+    char16_t buffer[260];
+    const std::size_t n = target->GetLongPathName(u"C:\\PROG~FBU\\WIND~QP2\\ACCE~VCO\\wordpad.exe", buffer, 260);
+    EXPECT_EQ(std::u16string(buffer, n), u"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe");
+    // Windows-style short names keep working beside them.
+    EXPECT_TRUE(target->FileExists(u"C:\\PROGRA~1\\WINDOW~1\\ACCESS~1\\wordpad.exe"));
+}
+
+}  // namespace
