@@ -38,12 +38,6 @@ private:
     bool m_done = false;
 };
 
-// Runs hand-overs on the owner's thread. The owner gives a poster that queues
-// a task on its event loop and returns at once (in the window:
-// QMetaObject::invokeMethod(context, task, Qt::QueuedConnection)); Run then
-// waits until the task has run the method, or until Cancel. Without a
-// poster, and when called on the thread that created the runner (the owner's),
-// Run calls the method inline.
 // The owner's hold on a thread that may free itself: a stop request and the
 // wait for the end, both safe to use whether or not the thread object still
 // exists. Take it with Thread::Control() before Start.
@@ -56,6 +50,12 @@ private:
     std::atomic<bool> m_terminated{false};
 };
 
+// Runs hand-overs on the owner's thread. The owner gives a poster that queues
+// a task on its event loop and returns at once (in the window:
+// QMetaObject::invokeMethod(context, task, Qt::QueuedConnection)); Run then
+// waits until the task has run the method, or until Cancel. Without a
+// poster, and when called on the thread that created the runner (the owner's),
+// Run calls the method inline.
 class HandOverRunner {
 public:
     using Task = std::function<void()>;
