@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <winternl.h>
+
+extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
+
 namespace quelvo::test {
 
 ScratchKeys::ScratchKeys(std::vector<std::wstring> roots) : m_roots(std::move(roots))
@@ -51,6 +55,30 @@ bool ScratchKeys::Exists(const std::wstring& path)
         return false;
     RegCloseKey(key);
     return true;
+}
+
+void ScratchKeys::CreateDanglingLink(const std::wstring& path)
+{
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr);
+    ASSERT_EQ(status, ERROR_SUCCESS) << "creating a link key";
+    const std::wstring target = L"\\Registry\\Machine\\Software\\QuelvoMissing" + UniqueSuffix();
+    status = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                            static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    ASSERT_EQ(status, ERROR_SUCCESS) << "pointing a link key nowhere";
+}
+
+void ScratchKeys::RemoveLink(const std::wstring& path)
+{
+    // The usual removal would follow the link; NtDeleteKey removes the link itself.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return;
+    NtDeleteKey(key);
+    RegCloseKey(key);
 }
 
 void ScratchKeys::RemoveTree(const std::wstring& path)

@@ -26,10 +26,26 @@ public:
     static void SetRaw(const std::wstring& path, const std::wstring& name, DWORD type,
                        const std::vector<std::uint8_t>& bytes);
     static bool Exists(const std::wstring& path);
+    // A key that exists but does not open: a symbolic link to a missing key.
+    static void CreateDanglingLink(const std::wstring& path);
+    static void RemoveLink(const std::wstring& path);
     static void RemoveTree(const std::wstring& path);
 
 private:
     std::vector<std::wstring> m_roots;
+};
+
+// Removes a dangling link when the scope ends, so that a failed assertion
+// does not leave a key behind that no tree removal can open.
+class LinkGuard {
+public:
+    explicit LinkGuard(std::wstring path) : m_path(std::move(path)) { ScratchKeys::CreateDanglingLink(m_path); }
+    ~LinkGuard() { ScratchKeys::RemoveLink(m_path); }
+    LinkGuard(const LinkGuard&) = delete;
+    LinkGuard& operator=(const LinkGuard&) = delete;
+
+private:
+    std::wstring m_path;
 };
 
 inline std::u16string U16(const std::wstring& text)

@@ -143,6 +143,21 @@ TEST_F(WineRegistryLayer, shouldDeleteAWholeTreeAndNothingBeside)
     EXPECT_TRUE(ScratchKeys::Exists(base + L"\\.xyzz\\kept"));
 }
 
+// Highest index first: "zz" goes, the key that does not open stops the walk,
+// and it, its parent, the lower sibling "a" and the root of the call stay.
+TEST_F(WineRegistryLayer, shouldStopAtAKeyThatDoesNotOpenAndKeepItsAncestors)
+{
+    ScratchKeys::Create(base + L"\\.xyz\\a");
+    ScratchKeys::Create(base + L"\\.xyz\\b\\zz");
+    quelvo::test::LinkGuard refusing(base + L"\\.xyz\\b\\link");
+    ASSERT_FALSE(func_Reg_KeyExists(kLocalMachine, U16(base + L"\\.xyz\\b\\link")));
+
+    EXPECT_FALSE(func_Reg_DeleteKeyTree(kLocalMachine, U16(base + L"\\.xyz")));
+    EXPECT_FALSE(ScratchKeys::Exists(base + L"\\.xyz\\b\\zz"));
+    EXPECT_EQ(EnumeratedNames(base + L"\\.xyz\\b"), std::vector<std::u16string>{u"link"});
+    EXPECT_TRUE(ScratchKeys::Exists(base + L"\\.xyz\\a"));
+}
+
 TEST_F(WineRegistryLayer, shouldDeleteALeafAndFailOnAnAbsentKey)
 {
     ScratchKeys::Create(base + L"\\leaf");

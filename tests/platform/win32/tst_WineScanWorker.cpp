@@ -158,6 +158,22 @@ TEST_F(WineScanWorker, shouldReportEachCaseOfTheOutcomeTable)
     EXPECT_EQ(OwnCalls(calls), expected);
 }
 
+// Keys that exist but do not open count as absent.
+TEST_F(WineScanWorker, shouldTakeKeysThatDoNotOpenAsAbsent)
+{
+    quelvo::test::LinkGuard extension(classes + Ext(L"a"));              // B
+    ScratchKeys::SetString(classes + Ext(L"b"), L"", ProgId(L"b"));      // F
+    quelvo::test::LinkGuard progId(classes + ProgId(L"b"));
+    ScratchKeys::SetString(classes + Ext(L"c"), L"", ProgId(L"c"));      // G
+    quelvo::test::LinkGuard command(classes + ProgId(L"c") + L"\\Shell\\Open\\Command");
+
+    const auto ext = [&](const wchar_t* letter) { return U16(Ext(letter)); };
+    EXPECT_EQ(OwnCalls(RunScan()), (std::vector<Call>{{"name", ext(L"a")},
+                                                      {"name", ext(L"b")},
+                                                      {"outcome", ext(L"b"), u"", 2},
+                                                      {"name", ext(L"c")}}));
+}
+
 TEST_F(WineScanWorker, shouldExamineNamesDifferingOnlyBySpacesTwiceUnderTheTrimmedName)
 {
     Associate(L"l", L"C:\\windows\\notepad.exe %1");
