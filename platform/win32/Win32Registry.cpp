@@ -101,17 +101,19 @@ RegStatus Win32Registry::QueryInfoKey(RegHandle key, std::uint32_t* subKeyCount,
 RegStatus Win32Registry::EnumKey(RegHandle key, std::uint32_t index, char16_t* name,
                                  std::uint32_t capacity, std::uint32_t* length)
 {
+    if (!name)
+        return kInvalidParameter;
     std::vector<wchar_t> buffer;
     DWORD nameLength = 0;
     const LONG status = EnumKeyName(ToHkey(key), index, buffer, nameLength);
     if (status != ERROR_SUCCESS)
         return status;
-    if (length)
-        *length = nameLength;
-    if (!name || nameLength + 1 > capacity)
+    if (nameLength + 1 > capacity)
         return kMoreData;
     std::copy_n(buffer.data(), nameLength, name);
     name[nameLength] = u'\0';
+    if (length)
+        *length = nameLength;
     return kSuccess;
 }
 
