@@ -29,6 +29,22 @@ TEST(VersionInfo, shouldReadAFieldMissingFromTheTableAsEmpty)
     EXPECT_EQ(Field(strings, VersionField::Comments), u"");
 }
 
+std::filesystem::path BesideThisTest(const wchar_t* name)
+{
+    std::array<wchar_t, 4096> self{};
+    GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    return std::filesystem::path(self.data()).parent_path() / name;
+}
+
+TEST(VersionInfo, shouldUseOnlyTheStringTableOfTheFirstTranslation)
+{
+    const std::wstring fixture = BesideThisTest(L"quelvo_version_fixture.exe").wstring();
+    const VersionStrings strings = ReadVersionStrings(std::u16string(fixture.begin(), fixture.end()));
+    EXPECT_EQ(Field(strings, VersionField::FileVersion), u"2.0 Deutsch");
+    EXPECT_EQ(Field(strings, VersionField::ProductName), u"Quelvo Deutsch");
+    EXPECT_EQ(Field(strings, VersionField::Comments), u"");
+}
+
 TEST(VersionInfo, shouldReadEveryFieldAsNotAvailableWithoutAResource)
 {
     std::array<wchar_t, MAX_PATH + 1> temp{};
