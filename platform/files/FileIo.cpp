@@ -17,6 +17,8 @@ std::string Describe(const std::string& what, const std::filesystem::path& file,
 
 bool Proceed(const ReplaceHook& hook, ReplaceStep step) { return !hook || hook(step); }
 
+}  // namespace
+
 bool FlushFolder(const std::filesystem::path& folder)
 {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -26,7 +28,6 @@ bool FlushFolder(const std::filesystem::path& folder)
     ::close(fd);
     return ok;
 }
-}  // namespace
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error)
 {

@@ -13,6 +13,8 @@ namespace quelvo::platform::files {
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error);
 bool WriteAll(int fd, std::string_view bytes);
+// Makes a folder's entries (a new or renamed file) durable.
+bool FlushFolder(const std::filesystem::path& folder);
 
 // The steps of a replacement, in order. A test seam may stop the replacement
 // before any of them, as a crash would (nothing is cleaned up then).

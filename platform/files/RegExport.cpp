@@ -438,7 +438,7 @@ bool RegBackup::Export(RegKey& key, std::u16string* message)
             return false;
         }
     }
-    if (!WriteAll(m_fd, body) || ::fsync(m_fd) != 0) {
+    if (!WriteAll(m_fd, body) || ::fsync(m_fd) != 0 || !FlushFolder(m_folder)) {
         *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
             + FromUtf8(std::strerror(errno));
         return false;
