@@ -8,6 +8,15 @@
 #include "markup/qt/HTMLabel.h"
 #include "markup/qt/HTMListB.h"
 #include "markup/qt/PictureContainer.h"
+#include "platform/Target.h"
+#include "platform/Text.h"
+#include "platform/TextFile.h"
+#include "platform/Thread.h"
+#include "report/Unit_QLV_FileTypeLib.h"
+#include "report/Unit_QLV_Report.h"
+#include "report/Unit_QLV_ReportActions.h"
+#include "scan/Unit_QLV_Thread.h"
+#include "scan/Unit_QLV_func_Registry.h"
 #include "widgets/Colors.h"
 #include "widgets/TAdvSmoothPanel.h"
 #include "widgets/TImage.h"
@@ -23,7 +32,9 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QMouseEvent>
+#include <QWebEngineProfile>
 #include <QRegion>
 #include <QScreen>
 #include <QUrl>
@@ -31,6 +42,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 
 namespace quelvo::app {
 
@@ -189,6 +201,8 @@ TForm_QLVO_GUI::TForm_QLVO_GUI(QWidget* parent) : QWidget(parent, Qt::Window | Q
 TForm_QLVO_GUI::~TForm_QLVO_GUI()
 {
     StopScan();
+    if (scan::func_ScanReceiver() == this)
+        scan::func_SetScanReceiver(nullptr);
     if (Form_QLVO_GUI == this)
         Form_QLVO_GUI = nullptr;
 }
@@ -446,8 +460,6 @@ void TForm_QLVO_GUI::FormShow(QObject*)
         mpr_Bn_CurrentDis->setEnabled(false);
 }
 
-void TForm_QLVO_GUI::StopScan() {}
-
 void TForm_QLVO_GUI::FormClose(QObject*)
 {
     StopScan();
@@ -530,29 +542,259 @@ void TForm_QLVO_GUI::HLB_QLVO_CopyRightInfoAnchorClick(QObject*, const QString& 
 }
 
 // ---- Scan, report, repair and lookup ---------------------------------------
-// Not wired yet: the scan worker, the report build and the repair land here.
 
-void TForm_QLVO_GUI::Bn_QLVO_StartScanClick(QObject*) {}
+namespace {
 
-void TForm_QLVO_GUI::Bn_QLVO_FixNowClick(QObject*) {}
+#ifndef QUELVO_LOOKUP_HOST_DEFAULT
+#define QUELVO_LOOKUP_HOST_DEFAULT "lookup.quelvo.example"
+#endif
 
-void TForm_QLVO_GUI::HLB_QLVO_InvailExeNameAnchorClick(QObject*, int, const QString&) {}
+// The worker of the current scan; valid only while it runs.
+scan::QLVO_Thread_Scan* g_Thread_Scan = nullptr;
 
-void TForm_QLVO_GUI::Bn_QLVO_FindSoftware_BackClick(QObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3); }
+std::u16string ToU16(const QString& text) { return text.toStdU16String(); }
+QString ToQ(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-void TForm_QLVO_GUI::pro_cb_QV_Start() {}
+std::u16string ClassesPath(std::u16string_view extension)
+{
+    std::u16string path = u"SOFTWARE\\Classes\\";
+    path += extension;
+    return path;
+}
+
+// Gone means the store no longer knows the key. A key that merely refuses
+// full access still exists, so it is opened for reading only.
+bool KeyGone(std::u16string_view path)
+{
+    auto& store = platform::ActiveTarget().Registry();
+    platform::RegHandle key{};
+    const platform::RegStatus status = store.OpenKey(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_READ, &key);
+    if (status == platform::kSuccess) {
+        store.CloseKey(key);
+        return false;
+    }
+    return status == platform::kFileNotFound;
+}
+
+}  // namespace
+
+std::u16string func_NormaliseSearchExt(const QString& typed)
+{
+    const std::u16string text = ToU16(typed);
+    std::u16string ext(platform::TrimBlanks(text));
+    if (!ext.empty() && ext.front() != u'.')
+        ext.insert(ext.begin(), u'.');
+    return ext;
+}
+
+QString func_LookupHost()
+{
+    const QString fromEnvironment = qEnvironmentVariable("QUELVO_LOOKUP_HOST").trimmed();
+    return fromEnvironment.isEmpty() ? QStringLiteral(QUELVO_LOOKUP_HOST_DEFAULT) : fromEnvironment;
+}
+
+bool TForm_QLVO_GUI::ScanRunning() const { return mpr_ScanControl && !mpr_ScanControl->Done(); }
+
+void TForm_QLVO_GUI::SetScanningAnimation(bool on)
+{
+    if (auto* gif = ADP_QLVO_Scanning->GIF())
+        gif->SetAnimate(on);
+}
+
+void TForm_QLVO_GUI::Bn_QLVO_StartScanClick(QObject*)
+{
+    // One worker and one set of containers: a second scan waits for the first.
+    if (ScanRunning() || !ContainersAlive())
+        return;
+    RPC_QLVO_Step->SetActivePage(TS_QLVO_Step2);
+    SetScanningAnimation(true);
+    mpr_str_SearchExt = func_NormaliseSearchExt(RED_QLVO_SearchExt->Text());
+
+    scan::func_SetScanReceiver(this);
+    g_Thread_Scan = new scan::QLVO_Thread_Scan();
+    g_Thread_Scan->mpu_dword_cb_QV_ExeInfo = &scan::cbgui_QV_ExeInfo;
+    g_Thread_Scan->mpu_dword_cb_QV_GetExeName = &scan::cbgui_QV_GetExeName;
+    g_Thread_Scan->mpu_dword_cb_QV_Start = &scan::cbgui_QV_Start;
+    g_Thread_Scan->mpu_dword_cb_QV_End = &scan::cbgui_QV_End;
+    mpr_ScanRunner = std::make_shared<platform::HandOverRunner>([this](platform::HandOverRunner::Task task) {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    });
+    g_Thread_Scan->SetHandOverRunner(mpr_ScanRunner);
+    mpr_ScanControl = g_Thread_Scan->Control();
+    g_Thread_Scan->Start();
+    mpr_int_CurrentMode = 1;
+}
+
+void TForm_QLVO_GUI::StopScan()
+{
+    if (!mpr_ScanControl)
+        return;
+    mpr_ScanControl->Terminate();
+    if (mpr_ScanRunner)
+        mpr_ScanRunner->Cancel();
+    mpr_ScanControl->Wait();
+    mpr_ScanControl.reset();
+    mpr_ScanRunner.reset();
+}
+
+void TForm_QLVO_GUI::pro_cb_QV_Start()
+{
+    g_Thread_Scan->Synchronize([this] {
+        mpr_int_CurIlistItem_Index = 0;
+        int_str_ExeCount = 0;
+        mpr_dic_FileType_Scaned->Clear();
+        mpr_dic_Error_FileType_Scaned->Clear();
+        Bn_QLVO_FixNow->hide();
+        Bn_QLVO_DownLoadSoftware->hide();
+        mpr_dic_invalid_FileType->Clear();
+        mpr_dic_valid_FileType->Clear();
+        mpr_dic_Error_FileType->Clear();
+        mpr_list_CheckFileType->clear();
+        mpr_list_CheckFileType->shrink_to_fit();
+    });
+}
 
 void TForm_QLVO_GUI::pro_cb_QV_Scan_ExeName(const std::u16string& str_param_ExeName)
 {
     mpr_str_ExeName = str_param_ExeName;
+    g_Thread_Scan->Synchronize([this] { pro_cbsyn_QV_Scan_ExeName(); });
 }
 
-void TForm_QLVO_GUI::pro_cbsyn_QV_Scan_ExeName() {}
+void TForm_QLVO_GUI::pro_cbsyn_QV_Scan_ExeName()
+{
+    const QString name = ToQ(mpr_str_ExeName);
+    RLB_QLVO_TipFileExtName->SetCaption(name);
+    ++int_str_ExeCount;
+    RLB_QLVO_TipScanCount->SetCaption(QString::number(int_str_ExeCount));
+    ScanFileExtNameLabel(mpr_int_CurIlistItem_Index)->SetCaption(name);
+    mpr_int_CurIlistItem_Index = (mpr_int_CurIlistItem_Index + 1) % 8;
+    // Last: the window may close in here, and nothing after it may touch state.
+    QCoreApplication::processEvents();
+}
 
-void TForm_QLVO_GUI::pro_cb_QV_Scan_ExeInfo(const std::u16string&, const std::u16string&, int) {}
+void TForm_QLVO_GUI::pro_cb_QV_Scan_ExeInfo(const std::u16string& str_param_ExeName,
+                                            const std::u16string& str_param_ShellPath, int int_param_ErrorType)
+{
+    // Two registry names that differ only by surrounding spaces report the
+    // same extension twice: the first report stays.
+    if (int_param_ErrorType == 1)
+        mpr_dic_FileType_Scaned->TryAdd(str_param_ExeName, str_param_ShellPath);
+    else if (int_param_ErrorType == 2)
+        mpr_dic_Error_FileType_Scaned->TryAdd(str_param_ExeName, str_param_ShellPath);
+}
 
-void TForm_QLVO_GUI::pro_cb_QV_End() {}
+void TForm_QLVO_GUI::pro_cb_QV_End()
+{
+    g_Thread_Scan->Synchronize([this] { func_RunHandler(this, [this] { pro_cbsyn_QV_End(); }); });
+}
 
-void TForm_QLVO_GUI::pro_cbsyn_QV_End() {}
+void TForm_QLVO_GUI::FillList(const std::vector<std::u16string>& rows)
+{
+    HLB_QLVO_InvailExeName->BeginUpdate();
+    HLB_QLVO_InvailExeName->Items().Clear();
+    for (const auto& row : rows)
+        HLB_QLVO_InvailExeName->Items().Add(row);
+    HLB_QLVO_InvailExeName->EndUpdate();
+}
+
+void TForm_QLVO_GUI::ShowCountLine(const std::u16string& line)
+{
+    RLB_QLVO_TipDetectedCount->HTMLText().Clear();
+    RLB_QLVO_TipDetectedCount->HTMLText().Add(ToQ(line));
+}
+
+void TForm_QLVO_GUI::pro_cbsyn_QV_End()
+{
+    const QString libPath = mpr_str_CurrentAppPath + ToQ(report::kFileTypeLibName);
+    const std::filesystem::path libFile(ToU16(libPath));
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(libFile, error)) {
+        // Without the library there is no report; say so rather than leave
+        // the scanning page animating forever.
+        SetScanningAnimation(false);
+        func_ShowError(this, QStringLiteral("The file type library \"%1\" is missing: %2")
+                                 .arg(QDir::toNativeSeparators(libPath),
+                                      std::filesystem::exists(libFile, error)
+                                          ? QStringLiteral("it is not a file")
+                                          : QStringLiteral("no such file")));
+        return;
+    }
+    if (mpr_dic_FileTypeLib->Empty()) {
+        try {
+            report::func_LoadFileTypeLib(libFile, *mpr_dic_FileTypeLib);
+        } catch (const platform::TextFileError& e) {
+            SetScanningAnimation(false);
+            func_ShowError(this, QString::fromUtf8(e.what()));
+            return;
+        }
+    }
+
+    report::ClassifyScanResults(
+        *mpr_dic_FileType_Scaned, *mpr_dic_Error_FileType_Scaned, *mpr_dic_FileTypeLib, mpr_str_SearchExt,
+        [](std::u16string_view path) { return platform::ActiveTarget().FileExists(path); }, *mpr_dic_Error_FileType,
+        *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
+    const report::ReportView view =
+        report::BuildReport(*mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
+    FillList(view.rows);
+    RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3);
+    ShowCountLine(view.countLine);
+    Bn_QLVO_FixNow->show();
+    Bn_QLVO_DownLoadSoftware->hide();
+}
+
+void TForm_QLVO_GUI::Bn_QLVO_FixNowClick(QObject*)
+{
+    SetScanningAnimation(false);
+    if (mpr_int_CurrentMode == 2)
+        OpenLookupPage();
+    else if (mpr_int_CurrentMode == 1)
+        RunRepair();
+}
+
+void TForm_QLVO_GUI::RunRepair()
+{
+    const report::AfterRepairView view = report::RepairAndBuildAfterRepairView(
+        *mpr_dic_invalid_FileType, *mpr_dic_Error_FileType, [](std::u16string_view extension) {
+            const std::u16string path = ClassesPath(extension);
+            // Success is judged by the store afterwards, not by the call: a key
+            // already gone counts as repaired, one refusing access does not.
+            scan::func_Reg_DeleteKeyTree(platform::HKEY_LOCAL_MACHINE, path);
+            return KeyGone(path);
+        });
+    FillList(view.rows);
+    ShowCountLine(view.remainingLine);
+    mpr_int_CurrentMode = 2;
+    Bn_QLVO_FixNow->hide();
+    Bn_QLVO_DownLoadSoftware->show();
+}
+
+void TForm_QLVO_GUI::OpenLookupPage()
+{
+    if (mpr_list_CheckFileType->empty())
+        return;
+    const std::u16string query = report::BuildLookupQuery(*mpr_list_CheckFileType);
+    RPC_QLVO_Step->SetActivePage(TS_QLVO_FindSoftware);
+    // The page is always fetched afresh: nothing is read from or written to
+    // a cache (the view uses the default profile).
+    QWebEngineProfile::defaultProfile()->setHttpCacheType(QWebEngineProfile::NoCache);
+    WB_QLVO_FindSoftware->Navigate(ToQ(report::LookupAddress(ToU16(func_LookupHost()), query)));
+}
+
+void TForm_QLVO_GUI::HLB_QLVO_InvailExeNameAnchorClick(QObject*, int Index, const QString& Anchor)
+{
+    auto& items = HLB_QLVO_InvailExeName->Items();
+    const report::AnchorClickOutcome outcome =
+        report::DecideAnchorClick(mpr_int_CurrentMode, items.Text(Index), ToU16(Anchor));
+    if (outcome.rowText)
+        items.Set(Index, *outcome.rowText);
+    report::ApplyCheckListChange(outcome, *mpr_list_CheckFileType);
+    if (outcome.message)
+        func_ShowMessage(this, ToQ(*outcome.message));
+}
+
+void TForm_QLVO_GUI::Bn_QLVO_FindSoftware_BackClick(QObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3); }
 
 }  // namespace quelvo::app

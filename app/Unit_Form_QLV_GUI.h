@@ -10,6 +10,7 @@
 // live from FormCreate to FormClose.
 
 #include "platform/Dictionary.h"
+#include "scan/Unit_QLVO_CBGUI.h"
 
 #include <QColor>
 #include <QPoint>
@@ -24,6 +25,11 @@
 #include <vector>
 
 class QWindow;
+
+namespace quelvo::platform {
+class HandOverRunner;
+class ThreadControl;
+}  // namespace quelvo::platform
 
 namespace quelvo::markup {
 class THTMLabel;
@@ -80,7 +86,16 @@ QPoint DesktopCentredPosition(const QRect& desktop, QSize size);
 // that is not exactly `keyColour`.
 QRegion ColourKeyRegion(const QImage& composed, const QColor& keyColour);
 
-class TForm_QLVO_GUI : public QWidget {
+// The scan filter from the text typed on the start page: trimmed of
+// characters of code 32 or lower, a "." put in front when it lacks one, case
+// kept. Blank text gives no filter.
+std::u16string func_NormaliseSearchExt(const QString& typed);
+
+// The host (or host:port) of the application lookup server: the environment
+// variable QUELVO_LOOKUP_HOST when set and not empty, else the build's setting.
+QString func_LookupHost();
+
+class TForm_QLVO_GUI : public QWidget, public scan::ScanReceiver {
     Q_OBJECT
 public:
     explicit TForm_QLVO_GUI(QWidget* parent = nullptr);
@@ -167,12 +182,12 @@ public:
 
     // What the scan worker calls (the pro_cb_ methods on the worker thread,
     // the pro_cbsyn_ halves on the UI thread).
-    void pro_cb_QV_Start();
-    void pro_cb_QV_Scan_ExeName(const std::u16string& str_param_ExeName);
+    void pro_cb_QV_Start() override;
+    void pro_cb_QV_Scan_ExeName(const std::u16string& str_param_ExeName) override;
     void pro_cbsyn_QV_Scan_ExeName();
     void pro_cb_QV_Scan_ExeInfo(const std::u16string& str_param_ExeName,
-                                const std::u16string& str_param_ShellPath, int int_param_ErrorType);
-    void pro_cb_QV_End();
+                                const std::u16string& str_param_ShellPath, int int_param_ErrorType) override;
+    void pro_cb_QV_End() override;
     void pro_cbsyn_QV_End();
 
     // The rolling progress labels RLB_QLVO_ScanFileExtName1..8 by index 0..7
@@ -182,6 +197,13 @@ public:
     // State seen from outside (tests, the worker's bridges).
     int CurrentMode() const { return mpr_int_CurrentMode; }
     const QString& CurrentAppPath() const { return mpr_str_CurrentAppPath; }
+    // Where the window looks for its library file (tests point it elsewhere;
+    // the show handler sets the program's folder).
+    void SetCurrentAppPath(const QString& path) { mpr_str_CurrentAppPath = path; }
+    const std::u16string& SearchExt() const { return mpr_str_SearchExt; }
+    const std::vector<std::u16string>& CheckFileTypes() const { return *mpr_list_CheckFileType; }
+    // True while a scan worker has not yet ended.
+    bool ScanRunning() const;
     TRzBmpButton* CurrentSectionButton() const { return mpr_Bn_CurrentDis; }
     // True from FormCreate until FormClose freed the seven containers.
     bool ContainersAlive() const;
@@ -204,8 +226,14 @@ private:
     void SetTabOrders();
     void ApplyColourKey();
     void SwitchSection(TRzBmpButton* button, TRzTabSheet* page);
-    // Ends a running scan before the containers go (none runs yet).
+    // Ends a running scan before the containers go: later hand-overs are
+    // cancelled, the worker is asked to stop and waited for.
     void StopScan();
+    void SetScanningAnimation(bool on);
+    void FillList(const std::vector<std::u16string>& rows);
+    void ShowCountLine(const std::u16string& line);
+    void RunRepair();
+    void OpenLookupPage();
 
     QString mpr_str_CurrentAppPath;
     int mpr_int_CurrentMode = 0;
@@ -221,6 +249,9 @@ private:
     std::u16string mpr_str_ExeName;
     int int_str_ExeCount = 0;
     TRzBmpButton* mpr_Bn_CurrentDis = nullptr;
+    // The running scan's hand-overs and its stop-and-wait hold.
+    std::shared_ptr<platform::HandOverRunner> mpr_ScanRunner;
+    std::shared_ptr<platform::ThreadControl> mpr_ScanControl;
 
     bool FShown = false;
     // A drag the window follows itself, where the platform has no window move.
