@@ -7,7 +7,9 @@
 #include "widgets/TRzVersionInfo.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -15,6 +17,10 @@
 #include <windows.h>
 #include <timeapi.h>
 #else
+#include "platform/Target.h"
+#include "platform/Text.h"
+#include "platform/files/FileTargets.h"
+
 #include <unistd.h>
 #endif
 
@@ -66,7 +72,38 @@ int main(int argc, char* argv[])
     quelvo::markup::RegisterMarkupFonts();
     quelvo::widgets::SetExecutableVersionReader(&quelvo::app::EmbeddedVersionData);
 
+#ifdef _WIN32
+    std::fputs("Quelvo: checking this machine's registry\n", stderr);
+#else
+    // Without a registry of its own the program checks a Wine prefix or an
+    // offline Windows installation. When none can be read, the scan runs on
+    // an empty in-memory registry, so nothing is ever written.
+    namespace qfiles = quelvo::platform::files;
+    qfiles::TargetChoice choice = qfiles::ChooseTarget();
+    if (choice.target) {
+        quelvo::platform::SetActiveTarget(choice.target.get());
+        std::fprintf(stderr, "Quelvo: checking %s\n",
+                     quelvo::platform::ToUtf8(choice.target->Description()).c_str());
+    } else {
+        std::fprintf(stderr, "Quelvo: %s\n", quelvo::platform::ToUtf8(choice.error).c_str());
+    }
+#endif
+
     auto window = std::make_unique<quelvo::app::TForm_QLVO_GUI>();
     window->show();
-    return app.exec();
+#ifndef _WIN32
+    if (!choice.target) {
+        // Once, over the window, as soon as the loop runs.
+        const QString text = QString::fromStdU16String(choice.error);
+        QTimer::singleShot(0, window.get(), [owner = window.get(), text] {
+            quelvo::app::func_ShowMessage(owner, text);
+        });
+    }
+#endif
+    const int result = app.exec();
+    window.reset();
+#ifndef _WIN32
+    quelvo::platform::SetActiveTarget(nullptr);
+#endif
+    return result;
 }

@@ -1,0 +1,175 @@
+// The sandbox Wine prefix that scripts/run makes when no target is named:
+// built once for the suite by scripts/make-sandbox-prefix, then chosen, read
+// and scanned as the program does.
+
+#include "platform/Target.h"
+#include "platform/Text.h"
+#include "platform/files/FileTargets.h"
+#include "platform/files/WineServer.h"
+#include "scan/Unit_QLV_Thread.h"
+#include "scan/Unit_QLV_func_Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quelvo;
+using platform::FromUtf8;
+using platform::ToUtf8;
+
+std::string Quoted(const fs::path& path)
+{
+    return "'" + path.string() + "'";
+}
+
+std::string FileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// What one scan reported: extension -> (path, outcome type).
+struct Outcome {
+    std::string path;
+    int type = 0;
+    bool operator==(const Outcome&) const = default;
+};
+using Outcomes = std::map<std::string, Outcome>;
+
+std::mutex g_mutex;
+Outcomes* g_outcomes = nullptr;
+
+int OnStart() { return 0; }
+int OnName(const char16_t*) { return 0; }
+int OnEnd() { return 0; }
+int OnInfo(const char16_t* name, const char16_t* path, std::int32_t type)
+{
+    std::lock_guard lock(g_mutex);
+    (*g_outcomes)[ToUtf8(name)] = Outcome{ToUtf8(path), type};
+    return 0;
+}
+
+Outcomes Scan()
+{
+    Outcomes outcomes;
+    g_outcomes = &outcomes;
+    auto* worker = new scan::QLVO_Thread_Scan;
+    worker->mpu_dword_cb_QV_Start = OnStart;
+    worker->mpu_dword_cb_QV_GetExeName = OnName;
+    worker->mpu_dword_cb_QV_End = OnEnd;
+    worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
+    auto completion = worker->Completion();
+    worker->Start();
+    EXPECT_TRUE(completion->WaitFor(60000));
+    g_outcomes = nullptr;
+    return outcomes;
+}
+
+class SandboxPrefix : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        s_folder = fs::temp_directory_path() / ("quelvo-sandbox-" + std::to_string(stamp));
+        s_prefix = s_folder / "sandbox-prefix";
+        s_status = std::system((QUELVO_SANDBOX_SCRIPT " " + Quoted(s_prefix)).c_str());
+    }
+
+    static void TearDownTestSuite()
+    {
+        // Nothing of the suite may leave a wineserver behind.
+        std::system(("WINEPREFIX=" + Quoted(s_prefix) + " wineserver -k >/dev/null 2>&1").c_str());
+        std::error_code ec;
+        fs::remove_all(s_folder, ec);
+    }
+
+    void SetUp() override { ASSERT_EQ(s_status, 0) << "scripts/make-sandbox-prefix failed"; }
+
+    static platform::files::TargetChoice Choose()
+    {
+        return platform::files::ChooseTarget([](const char* name) -> std::optional<std::string> {
+            if (std::string_view(name) == "QUELVO_TARGET")
+                return s_prefix.string();
+            return std::nullopt;
+        });
+    }
+
+    static inline fs::path s_folder;
+    static inline fs::path s_prefix;
+    static inline int s_status = -1;
+};
+
+TEST_F(SandboxPrefix, shouldBeChosenAsAWinePrefixThroughQuelvoTarget)
+{
+    auto choice = Choose();
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    EXPECT_NE(ToUtf8(choice.target->Description()).find(s_prefix.string()), std::string::npos);
+}
+
+TEST_F(SandboxPrefix, shouldReportEachKindOfAssociationItWasGiven)
+{
+    auto choice = Choose();
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    platform::ScopedActiveTarget active(*choice.target);
+    const Outcomes outcomes = Scan();
+
+    const Outcomes expected{
+        {".docx", {"", 2}},
+        {".psd", {"", 2}},
+        {".mkv", {"", 2}},
+        {".mp3", {"C:\\Program Files\\Missing App\\app.exe", 1}},
+        {".zip", {"C:\\Program Files\\Missing App\\app.exe", 1}},
+        {".md", {"C:\\windows\\notepad.exe", 1}},
+        {".log", {"C:\\windows\\system32\\notepad.exe", 1}},
+    };
+    for (const auto& [extension, outcome] : expected) {
+        auto found = outcomes.find(extension);
+        ASSERT_NE(found, outcomes.end()) << extension;
+        EXPECT_EQ(found->second.type, outcome.type) << extension;
+        EXPECT_EQ(found->second.path, outcome.path) << extension;
+    }
+    // Program-less associations name no file; valid ones name Wine's notepad.
+    EXPECT_FALSE(choice.target->FileExists(FromUtf8(outcomes.at(".mp3").path)));
+    EXPECT_TRUE(choice.target->FileExists(FromUtf8(outcomes.at(".md").path)));
+    EXPECT_TRUE(choice.target->FileExists(FromUtf8(outcomes.at(".log").path)));
+}
+
+TEST_F(SandboxPrefix, shouldBeReusedUntouchedOnceFinished)
+{
+    const std::string before = FileBytes(s_prefix / "system.reg");
+    ASSERT_EQ(std::system((QUELVO_SANDBOX_SCRIPT " " + Quoted(s_prefix)).c_str()), 0);
+    EXPECT_EQ(FileBytes(s_prefix / "system.reg"), before);
+    EXPECT_FALSE(platform::files::IsWineServerRunning(s_prefix));
+}
+
+// The script waits for the wineserver to exit, so a repair is not refused.
+TEST_F(SandboxPrefix, shouldLetARepairRemoveABrokenExtension)
+{
+    EXPECT_FALSE(platform::files::IsWineServerRunning(s_prefix));
+    {
+        auto choice = Choose();
+        ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+        platform::ScopedActiveTarget active(*choice.target);
+        ASSERT_TRUE(scan::func_Reg_DeleteKeyTree(platform::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.psd"))
+            << ToUtf8(choice.target->LastError());
+    }
+    auto reopened = Choose();
+    ASSERT_TRUE(reopened.target) << ToUtf8(reopened.error);
+    platform::ScopedActiveTarget active(*reopened.target);
+    EXPECT_FALSE(scan::func_Reg_KeyExists(platform::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.psd"));
+    EXPECT_TRUE(scan::func_Reg_KeyExists(platform::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.docx"));
+}
+
+}  // namespace
