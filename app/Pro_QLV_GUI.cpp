@@ -85,7 +85,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "Quelvo: checking %s\n",
                      quelvo::platform::ToUtf8(choice.target->Description()).c_str());
     } else {
-        std::fprintf(stderr, "Quelvo: %s\n", quelvo::platform::ToUtf8(choice.error).c_str());
+        std::fprintf(stderr, "Quelvo: checking an empty in-memory registry. %s\n",
+                     quelvo::platform::ToUtf8(choice.error).c_str());
     }
 #endif
 
