@@ -18,6 +18,10 @@
 
 namespace quelvo::app::test {
 
+// The library of the tests: named groups, an "Unknown" group, and
+// extensions the scans never meet.
+inline const QByteArray kTestLibrary = "==Audio==\nmp3\nwav\n==Video==\navi\n==Archive==\nzip\n==Unknown==\nbad\n";
+
 class ScanMachine {
 public:
     ScanMachine()
@@ -48,6 +52,20 @@ public:
     // An extension naming no file type, without sub-keys: a registry problem.
     void Broken(const std::u16string& extension) { registry.SetString(Classes(extension), u"", u""); }
 
+    // All three classes: .mp3 valid (Audio); .avi (Video), .wav (Audio) and
+    // .xyz (not in the library) need an application; .bad ("Unknown") and
+    // .zip (Archive) are broken. Writes the test library too.
+    void FillThreeClasses()
+    {
+        Program(u".mp3", u"player.exe", true);
+        Program(u".avi", u"movie.exe", false);
+        Program(u".wav", u"wave.exe", false);
+        Program(u".xyz", u"xyz.exe", false);
+        Broken(u".bad");
+        Broken(u".zip");
+        Library(kTestLibrary);
+    }
+
     bool HasExtension(const std::u16string& extension) const { return registry.HasKey(Classes(extension)); }
 
     // Writes the file type library into the program folder.
@@ -77,10 +95,6 @@ private:
     platform::HostTarget m_target;
     platform::ScopedActiveTarget m_active;
 };
-
-// The library of the tests: named groups, an "Unknown" group, and
-// extensions the scans never meet.
-inline const QByteArray kTestLibrary = "==Audio==\nmp3\nwav\n==Video==\navi\n==Archive==\nzip\n==Unknown==\nbad\n";
 
 // The link target of a report row's n-th link.
 inline QString LinkTarget(const QString& row, int n = 0)

@@ -75,18 +75,6 @@ class TestScanFlow : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!form->ScanRunning(), 20000);
     }
 
-    // The fixture: all three classes, two groups of the library, "Unknown".
-    void FillMachine()
-    {
-        machine->Program(u".mp3", u"player.exe", true);  // valid, Audio
-        machine->Program(u".avi", u"movie.exe", false);  // needs an application, Video
-        machine->Program(u".wav", u"wave.exe", false);   // needs an application, Audio
-        machine->Program(u".xyz", u"xyz.exe", false);    // needs an application, not in the library
-        machine->Broken(u".bad");                        // problem, library group "Unknown"
-        machine->Broken(u".zip");                        // problem, Archive
-        machine->Library(kTestLibrary);
-    }
-
     void Click(const QString& row, int link = 0)
     {
         const int index = RowOf(*form, row);
@@ -168,7 +156,7 @@ private slots:
 
     void shouldReportEveryClassByGroupWithTheProblemCount()
     {
-        FillMachine();
+        machine->FillThreeClasses();
         ShowForm();
         Scan();
         namespace rows = report::rows;
@@ -196,7 +184,7 @@ private slots:
 
     void shouldListAFilteredProblemExtensionUnderBothSections()
     {
-        FillMachine();
+        machine->FillThreeClasses();
         ShowForm();
         Scan(QStringLiteral(" zip "));
         QCOMPARE(Q(form->SearchExt()), QString(".zip"));
@@ -209,7 +197,7 @@ private slots:
 
     void shouldRepairOnlyTheBrokenKeysAndReportWhatFailed()
     {
-        FillMachine();
+        machine->FillThreeClasses();
         machine->Broken(u".lck");
         ShowForm();
         Scan();
@@ -266,7 +254,7 @@ private slots:
     {
         QFETCH(QString, row);
         QFETCH(QString, message);
-        FillMachine();
+        machine->FillThreeClasses();
         ShowForm();
         Scan();
         const QStringList before = Rows(*form);
@@ -281,7 +269,7 @@ private slots:
 
     void shouldTickInOrderAndUntickTheFirstEqualEntry()
     {
-        FillMachine();
+        machine->FillThreeClasses();
         ShowForm();
         Scan();
         form->Bn_QLVO_FixNow->Click();

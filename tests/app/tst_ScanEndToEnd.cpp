@@ -1,0 +1,160 @@
+// The whole path a user takes, on the real window with the real browser:
+// scan, report, Fix Now, tick, Download against a loopback lookup server,
+// Back, untick, Download again. Needs an X server (xcb).
+
+#include "ScanMachine.h"
+
+#include "app/TWebBrowser.h"
+#include "app/Unit_Form_QLV_GUI.h"
+#include "app/Unit_QLV_MessageBox.h"
+#include "markup/qt/HTMLabel.h"
+#include "markup/qt/HTMListB.h"
+#include "report/Unit_QLV_ReportRows.h"
+#include "scan/Unit_QLV_Thread.h"
+#include "widgets/TRzBmpButton.h"
+#include "widgets/TRzPageControl.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <memory>
+#include <optional>
+
+using namespace quelvo;
+using namespace quelvo::app;
+using namespace quelvo::app::test;
+
+namespace {
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
+
+// Answers every GET with a small page titled after the request's number, and
+// invites caching so that a cached copy would show.
+class LookupServer : public QObject {
+public:
+    LookupServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Serve(socket); });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    quint16 Port() const { return m_server.serverPort(); }
+    QStringList lookups;  // request targets under /ext/, in arrival order
+
+private:
+    void Serve(QTcpSocket* socket)
+    {
+        m_pending[socket] += socket->readAll();
+        if (!m_pending[socket].contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> requestLine = m_pending[socket].left(m_pending[socket].indexOf("\r\n")).split(' ');
+        m_pending.remove(socket);
+        const QString target = requestLine.value(1);
+        QByteArray body = "<html><head><title>none</title></head><body>none</body></html>";
+        if (requestLine.value(0) == "GET" && target.startsWith("/ext/")) {
+            lookups << target;
+            body = "<html><head><title>Lookup " + QByteArray::number(lookups.size())
+                   + "</title></head><body>Applications</body></html>";
+        }
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=3600\r\nContent-Length: "
+                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+}  // namespace
+
+class TestScanEndToEnd : public QObject {
+    Q_OBJECT
+
+    void Click(TForm_QLVO_GUI& form, const QString& row)
+    {
+        const int index = static_cast<int>([&] {
+            const auto& items = form.HLB_QLVO_InvailExeName->Items();
+            for (int i = 0; i < items.Count(); ++i)
+                if (items[i] == row)
+                    return i;
+            return -1;
+        }());
+        QVERIFY2(index >= 0, qPrintable(row));
+        form.HLB_QLVO_InvailExeNameAnchorClick(form.HLB_QLVO_InvailExeName, index, LinkTarget(row));
+    }
+
+private slots:
+    void shouldScanFixTickAndLookUpTheTickedExtensions()
+    {
+        QList<QString> messages;
+        SetMessageBoxHandler([&](QWidget*, const QString&, const QString& text, TMsgIcon) {
+            messages << text;
+            return 1;
+        });
+        LookupServer server;
+        QVERIFY(server.Port() != 0);
+        qputenv("QUELVO_LOOKUP_HOST", "127.0.0.1:" + QByteArray::number(server.Port()));
+        ScanMachine machine;
+        machine.FillThreeClasses();
+
+        TForm_QLVO_GUI form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetCurrentAppPath(machine.AppPath());
+
+        form.Bn_QLVO_StartScan->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3, 20000);
+        namespace rows = report::rows;
+        QCOMPARE(form.HLB_QLVO_InvailExeName->Items().Count(), 15);
+        QCOMPARE(form.HLB_QLVO_InvailExeName->Items()[2], Q(rows::ProblemItem(u".bad")));
+        QCOMPARE(form.RLB_QLVO_TipDetectedCount->HTMLText()[0], Q(rows::CountLine(5)));
+        QTRY_VERIFY(!form.ScanRunning());
+
+        form.Bn_QLVO_FixNow->Click();
+        QVERIFY(!machine.HasExtension(u".bad"));
+        QVERIFY(!machine.HasExtension(u".zip"));
+        for (auto ext : {u".mp3", u".avi", u".wav", u".xyz"})
+            QVERIFY(machine.HasExtension(ext));
+
+        Click(form, Q(rows::CheckItem(u".xyz")));
+        Click(form, Q(rows::CheckItem(u".avi")));
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_FindSoftware);
+        QTRY_COMPARE_WITH_TIMEOUT(server.lookups, QStringList({"/ext/file_ext.php?ext[]=xyz&ext[]=avi"}), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 1"), 30000);
+
+        // The same ticks again: fetched afresh, not from a cache.
+        form.Bn_QLVO_FindSoftware_Back->Click();
+        QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3);
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 2, 30000);
+        QCOMPARE(server.lookups[1], server.lookups[0]);
+        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 2"), 30000);
+
+        // Untick the first: only the rest is sent.
+        form.Bn_QLVO_FindSoftware_Back->Click();
+        QString tickedXyz = Q(rows::CheckItem(u".xyz"));
+        tickedXyz.replace("idxs.1", "idxs.2");
+        Click(form, tickedXyz);
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 3, 30000);
+        QCOMPARE(server.lookups[2], QString("/ext/file_ext.php?ext[]=avi"));
+        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 3"), 30000);
+        QVERIFY(messages.isEmpty());
+        qunsetenv("QUELVO_LOOKUP_HOST");
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestScanEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ScanEndToEnd.moc"
