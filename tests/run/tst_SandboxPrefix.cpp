@@ -82,7 +82,9 @@ protected:
     static void SetUpTestSuite()
     {
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        s_folder = fs::temp_directory_path() / ("quelvo-sandbox-" + std::to_string(stamp));
+        // A prefix takes several hundred MB: beside the build, not in a
+        // temporary folder that may live in memory.
+        s_folder = fs::path(QUELVO_SANDBOX_WORK) / ("sandbox-" + std::to_string(stamp));
         s_prefix = s_folder / "sandbox-prefix";
         s_haveWine = std::system("command -v wineboot >/dev/null 2>&1") == 0;
         if (s_haveWine)
