@@ -43,6 +43,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <unordered_map>
 
 namespace quelvo::app {
 
@@ -732,9 +733,17 @@ void TForm_QLVO_GUI::pro_cbsyn_QV_End()
         }
     }
 
+    std::unordered_map<std::u16string, bool> exists;
     report::ClassifyScanResults(
         *mpr_dic_FileType_Scaned, *mpr_dic_Error_FileType_Scaned, *mpr_dic_FileTypeLib, mpr_str_SearchExt,
-        [](std::u16string_view path) { return platform::ActiveTarget().FileExists(path); }, *mpr_dic_Error_FileType,
+        [&exists](std::u16string_view path) {
+            // Many extensions share one program: each path is looked up once.
+            auto [it, added] = exists.try_emplace(std::u16string(path), false);
+            if (added)
+                it->second = platform::ActiveTarget().FileExists(path);
+            return it->second;
+        },
+        *mpr_dic_Error_FileType,
         *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
     const report::ReportView view =
         report::BuildReport(*mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
