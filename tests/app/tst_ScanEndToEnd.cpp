@@ -2,6 +2,7 @@
 // scan, report, Fix Now, tick, Download against a loopback lookup server,
 // Back, untick, Download again. Needs an X server (xcb).
 
+#include "LookupServer.h"
 #include "ScanMachine.h"
 
 #include "app/TWebBrowser.h"
@@ -14,8 +15,6 @@
 #include "widgets/TRzBmpButton.h"
 #include "widgets/TRzPageControl.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -29,45 +28,6 @@ using namespace quelvo::app::test;
 namespace {
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
-
-// Answers every GET with a small page titled after the request's number, and
-// invites caching so that a cached copy would show.
-class LookupServer : public QObject {
-public:
-    LookupServer()
-    {
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Serve(socket); });
-        });
-        m_server.listen(QHostAddress::LocalHost);
-    }
-    quint16 Port() const { return m_server.serverPort(); }
-    QStringList lookups;  // request targets under /ext/, in arrival order
-
-private:
-    void Serve(QTcpSocket* socket)
-    {
-        m_pending[socket] += socket->readAll();
-        if (!m_pending[socket].contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> requestLine = m_pending[socket].left(m_pending[socket].indexOf("\r\n")).split(' ');
-        m_pending.remove(socket);
-        const QString target = requestLine.value(1);
-        QByteArray body = "<html><head><title>none</title></head><body>none</body></html>";
-        if (requestLine.value(0) == "GET" && target.startsWith("/ext/")) {
-            lookups << target;
-            body = "<html><head><title>Lookup " + QByteArray::number(lookups.size())
-                   + "</title></head><body>Applications</body></html>";
-        }
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=3600\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-};
 
 }  // namespace
 
