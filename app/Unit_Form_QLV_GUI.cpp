@@ -621,12 +621,31 @@ void TForm_QLVO_GUI::Bn_QLVO_StartScanClick(QObject*)
     g_Thread_Scan->mpu_dword_cb_QV_Start = &scan::cbgui_QV_Start;
     g_Thread_Scan->mpu_dword_cb_QV_End = &scan::cbgui_QV_End;
     mpr_ScanRunner = std::make_shared<platform::HandOverRunner>([this](platform::HandOverRunner::Task task) {
-        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        {
+            std::lock_guard lock(mpr_HandOverMutex);
+            mpr_HandOvers.push_back(std::move(task));
+        }
+        QMetaObject::invokeMethod(this, &TForm_QLVO_GUI::DrainHandOvers, Qt::QueuedConnection);
     });
     g_Thread_Scan->SetHandOverRunner(mpr_ScanRunner);
     mpr_ScanControl = g_Thread_Scan->Control();
     g_Thread_Scan->Start();
     mpr_int_CurrentMode = 1;
+}
+
+void TForm_QLVO_GUI::DrainHandOvers()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(mpr_HandOverMutex);
+            if (mpr_HandOvers.empty())
+                return;
+            task = std::move(mpr_HandOvers.front());
+            mpr_HandOvers.pop_front();
+        }
+        task();
+    }
 }
 
 void TForm_QLVO_GUI::StopScan()

@@ -19,8 +19,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -234,6 +236,8 @@ private:
     void ShowCountLine(const std::u16string& line);
     void RunRepair();
     void OpenLookupPage();
+    // Runs the hand-overs the worker queued, oldest first.
+    void DrainHandOvers();
 
     QString mpr_str_CurrentAppPath;
     int mpr_int_CurrentMode = 0;
@@ -252,6 +256,10 @@ private:
     // The running scan's hand-overs and its stop-and-wait hold.
     std::shared_ptr<platform::HandOverRunner> mpr_ScanRunner;
     std::shared_ptr<platform::ThreadControl> mpr_ScanControl;
+    // Hand-overs travel through this queue rather than inside Qt's events, so
+    // that what the worker hands over is published under a lock of our own.
+    std::mutex mpr_HandOverMutex;
+    std::deque<std::function<void()>> mpr_HandOvers;
 
     bool FShown = false;
     // A drag the window follows itself, where the platform has no window move.
