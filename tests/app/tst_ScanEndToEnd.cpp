@@ -87,7 +87,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups, QStringList({"/ext/file_ext.php?ext[]=xyz&ext[]=avi"}), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 1"), 30000);
 
-        // The same ticks again: fetched afresh, not from a cache.
+        // The same ticks again: the page is loaded again.
         form.Bn_QLVO_FindSoftware_Back->Click();
         QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3);
         form.Bn_QLVO_DownLoadSoftware->Click();
@@ -104,6 +104,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 3, 30000);
         QCOMPARE(server.lookups[2], QString("/ext/file_ext.php?ext[]=avi"));
         QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 3"), 30000);
+
+        // Tick it again, then untick it: the address of the third lookup comes
+        // back, and it is fetched again instead of being read from a cache.
+        form.Bn_QLVO_FindSoftware_Back->Click();
+        Click(form, Q(rows::CheckItem(u".xyz")));
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 4, 30000);
+        QCOMPARE(server.lookups[3], QString("/ext/file_ext.php?ext[]=avi&ext[]=xyz"));
+        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 4"), 30000);
+        form.Bn_QLVO_FindSoftware_Back->Click();
+        Click(form, tickedXyz);
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 5, 30000);
+        QCOMPARE(server.lookups[4], QString("/ext/file_ext.php?ext[]=avi"));
+        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 5"), 30000);
         QVERIFY(messages.isEmpty());
         qunsetenv("QUELVO_LOOKUP_HOST");
     }
