@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -54,7 +55,14 @@ private slots:
 
             QElapsedTimer closing;
             closing.start();
-            if (round % 5 == 4) {
+            if (round % 3 == 2) {
+                // Closed by a timer, which may fire inside a hand-over's own
+                // pass over pending events.
+                QTimer::singleShot(static_cast<int>(random->bounded(0, 30)), form.get(), [&form] { form->close(); });
+                QTRY_VERIFY_WITH_TIMEOUT(!form->ContainersAlive(), 5000);
+                QVERIFY(!form->ScanRunning());
+                form.reset();
+            } else if (round % 5 == 4) {
                 form.reset();  // destroyed without a close first
             } else {
                 form->close();
