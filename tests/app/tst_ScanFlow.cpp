@@ -302,6 +302,21 @@ private slots:
         QCOMPARE(form->CurrentMode(), 1);
     }
 
+    void shouldTickAnExtensionWithMarkupCharactersByItsRealName()
+    {
+        machine->Program(u".q&r<b>", u"qr.exe", false);
+        machine->Library(kTestLibrary);
+        ShowForm();
+        Scan();
+        const QString row = Q(report::rows::NeedsApplicationItem(u".q&r<b>"));
+        QVERIFY(!row.contains("<b>"));  // shown as text, not read as markup
+        QCOMPARE(Rows(*form).count(row), 1);
+        form->Bn_QLVO_FixNow->Click();
+        Click(Q(report::rows::CheckItem(u".q&r<b>")));
+        QCOMPARE(form->CheckFileTypes(), (std::vector<std::u16string>{u"check .q&r<b>"}));
+        QVERIFY(messages.isEmpty());
+    }
+
     void shouldKeepTheFirstReportOfADuplicateExtension()
     {
         machine->Program(u".dup", u"first.exe", true);
