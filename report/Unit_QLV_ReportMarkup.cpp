@@ -1,5 +1,7 @@
 #include "report/Unit_QLV_ReportMarkup.h"
 
+#include "platform/Text.h"
+
 namespace quelvo::report {
 
 namespace {
@@ -10,17 +12,6 @@ bool IsAsciiAlnum(char16_t c)
 }
 
 bool IsControl(char16_t c) { return c < 0x20 || c == 0x7F; }
-
-int HexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
 
 }  // namespace
 
@@ -76,9 +67,9 @@ std::u16string DecodeLinkTarget(std::u16string_view target)
     std::u16string out;
     out.reserve(target.size());
     for (std::size_t i = 0; i < target.size(); ++i) {
-        if (target[i] == u'%' && i + 2 < target.size() && HexValue(target[i + 1]) >= 0
-            && HexValue(target[i + 2]) >= 0) {
-            out.push_back(char16_t(HexValue(target[i + 1]) * 16 + HexValue(target[i + 2])));
+        if (target[i] == u'%' && i + 2 < target.size() && platform::HexDigitValue(target[i + 1]) >= 0
+            && platform::HexDigitValue(target[i + 2]) >= 0) {
+            out.push_back(char16_t(platform::HexDigitValue(target[i + 1]) * 16 + platform::HexDigitValue(target[i + 2])));
             i += 2;
         } else {
             out.push_back(target[i]);

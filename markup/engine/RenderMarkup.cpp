@@ -149,17 +149,6 @@ int FontSizePoints(View value)
     return (n >= 1 && n <= 5) ? table[static_cast<std::size_t>(n)] : static_cast<int>(n);
 }
 
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 struct NamedColour {
     View name;
     Rgb rgb;
@@ -197,7 +186,7 @@ Rgb ParseColour(const Surface& surface, View value)
             return {};
         int d[6];
         for (int i = 0; i < 6; ++i) {
-            d[i] = HexDigit(value[static_cast<std::size_t>(i) + 1]);
+            d[i] = platform::HexDigitValue(value[static_cast<std::size_t>(i) + 1]);
             if (d[i] < 0)
                 return {};
         }
