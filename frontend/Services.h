@@ -1,0 +1,36 @@
+#pragma once
+
+// Seams shared by both front ends, so that tests observe and answer what
+// would otherwise open a modal box, start another program or move the
+// window. An empty handler means the real thing. Set them on the UI thread.
+
+#include "frontend/Controls.h"
+
+#include <functional>
+#include <string>
+
+namespace quelvo::frontend {
+
+// Returns the button pressed (1: OK).
+using TMessageBoxHandler =
+    std::function<int(const std::u16string& caption, const std::u16string& text, TMsgIcon icon)>;
+// Each returns the previous handler.
+TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler handler);
+const TMessageBoxHandler& MessageBoxHandler();
+
+using TShellOpener = std::function<void(const std::u16string& object)>;
+TShellOpener SetShellOpener(TShellOpener opener);
+const TShellOpener& ShellOpener();
+
+using TWindowMoveHandler = std::function<void()>;
+TWindowMoveHandler SetWindowMoveHandler(TWindowMoveHandler handler);
+const TWindowMoveHandler& WindowMoveHandler();
+
+// Targets a markup link hands to the desktop rather than to its click event
+// (list box) or after it (label): those containing "://" or "mailto:".
+bool IsDesktopTarget(std::u16string_view target);
+// Whole web or mail addresses (http, https, ftp, mailto) only: row targets
+// carry registry key names that anyone can write.
+bool IsOpenableAddress(std::u16string_view target);
+
+}  // namespace quelvo::frontend
