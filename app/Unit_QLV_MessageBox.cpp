@@ -1,55 +1,29 @@
 #include "app/Unit_QLV_MessageBox.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "platform/Text.h"
 
 namespace quelvo::app {
 
-namespace {
-
-TMessageBoxHandler& Handler()
+int func_ShowMessage(frontend::TFrontEnd& frontEnd, frontend::TMainWindow* owner, std::u16string_view text)
 {
-    static TMessageBoxHandler handler;
-    return handler;
+    return frontEnd.MessageBox(owner, std::u16string(kApplicationTitle), std::u16string(text),
+                               frontend::TMsgIcon::Information);
 }
 
-int Show(QWidget* owner, const QString& caption, const QString& text, TMsgIcon icon)
+std::u16string ErrorMessageText(std::u16string_view message)
 {
-    if (Handler())
-        return Handler()(owner, caption, text, icon);
-    QMessageBox box(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, caption,
-                    text, QMessageBox::Ok, owner);
-    box.exec();
-    return 1;
+    std::u16string text(message);
+    if (!text.empty() && text.back() > u'.')
+        text += u'.';
+    return text;
 }
 
-}  // namespace
-
-TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler handler)
+void func_ShowError(frontend::TFrontEnd& frontEnd, frontend::TMainWindow* owner, std::u16string_view message)
 {
-    TMessageBoxHandler previous = std::move(Handler());
-    Handler() = std::move(handler);
-    return previous;
+    frontEnd.MessageBox(owner, std::u16string(kApplicationTitle), ErrorMessageText(message),
+                        frontend::TMsgIcon::Error);
 }
 
-int func_ShowMessage(QWidget* owner, const QString& text)
-{
-    return Show(owner, QStringLiteral("Quelvo"), text, TMsgIcon::Information);
-}
-
-QString ErrorMessageText(const QString& message)
-{
-    if (message.isEmpty() || message.back() <= QLatin1Char('.'))
-        return message;
-    return message + QLatin1Char('.');
-}
-
-void func_ShowError(QWidget* owner, const QString& message)
-{
-    QString title = QApplication::applicationDisplayName();
-    if (title.isEmpty())
-        title = QStringLiteral("Quelvo");
-    Show(owner, title, ErrorMessageText(message), TMsgIcon::Error);
-}
+std::u16string FromExceptionText(const char* what) { return platform::FromUtf8(what ? what : ""); }
 
 }  // namespace quelvo::app

@@ -1,23 +1,20 @@
-// The window's side of a scan, offscreen: building and showing the report for
-// a large scan, and a whole scan through the worker with its pauses.
+// The window's side of a scan, on the front end the benchmark is built with:
+// building and showing the report for a large scan, a whole scan through the
+// worker with its pauses, and the start to the first shown window.
 
+#include "BenchLoop.h"
 #include "ScanMachine.h"
 
 #include "app/Unit_Form_QLV_GUI.h"
-#include "app/Unit_QLV_MessageBox.h"
-#include "markup/qt/HTMListB.h"
+#include "frontend/Services.h"
 #include "platform/Text.h"
 #include "scan/Unit_QLV_Thread.h"
-#include "widgets/TRzBmpButton.h"
-#include "widgets/TRzPageControl.h"
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
+#include <string>
 
 using namespace quelvo;
 using namespace quelvo::app;
@@ -32,18 +29,18 @@ std::u16string Ext(int i) { return u".e" + platform::IntToText(i); }
 void BM_ReportFor10000Extensions(benchmark::State& state)
 {
     ScanMachine machine;
-    QByteArray library;
+    std::string library;
     for (int i = 0; i < 10000; i += 2) {
         if (i % 100 == 0)
-            library += "==Group " + QByteArray::number(i / 100) + "==\n";
-        library += "e" + QByteArray::number(i) + "\n";
+            library += "==Group " + std::to_string(i / 100) + "==\n";
+        library += "e" + std::to_string(i) + "\n";
     }
     machine.Library(library);
     for (int p = 0; p < 10; ++p)
         machine.Program(u".present" + platform::IntToText(p), u"present" + platform::IntToText(p) + u".exe", true);
 
     for (auto _ : state) {
-        TForm_QLVO_GUI form;
+        TForm_QLVO_GUI form(bench::FrontEnd());
         form.SetCurrentAppPath(machine.AppPath());
         for (int i = 0; i < 10000; ++i) {
             const std::u16string p = platform::IntToText(i % 10);
@@ -57,11 +54,10 @@ void BM_ReportFor10000Extensions(benchmark::State& state)
         }
         // The whole end-of-scan step: library load (5,000 entries),
         // classification, rows, list fill and count line.
-        QElapsedTimer clock;
-        clock.start();
+        const auto started = std::chrono::steady_clock::now();
         form.pro_cbsyn_QV_End();
-        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
-        if (form.HLB_QLVO_InvailExeName->Items().Count() < 10000)
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        if (form.HLB_QLVO_InvailExeName->Count() < 10000)
             state.SkipWithError("report incomplete");
     }
     state.counters["target_ms"] = 50;
@@ -84,19 +80,15 @@ void BM_ScanOf2000ExtensionsThroughTheWindow(benchmark::State& state)
     scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(true);
     double ratio = 0;
     for (auto _ : state) {
-        TForm_QLVO_GUI form;
-        form.show();
+        TForm_QLVO_GUI form(bench::FrontEnd());
+        form.Show();
         form.SetCurrentAppPath(machine.AppPath());
-        QElapsedTimer clock;
-        clock.start();
+        const auto started = std::chrono::steady_clock::now();
         form.Bn_QLVO_StartScan->Click();
         // Sleep in the event loop as a user's session would, woken by the
-        // hand-overs and now and then by a timer to see the worker's end.
-        QTimer wake;
-        wake.start(20);
-        while (form.ScanRunning())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        // hand-overs.
+        bench::SleepInLoopUntil([&] { return !form.ScanRunning(); });
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         state.SetIterationTime(seconds);
         ratio = seconds / (2000 * 0.010);
         if (form.RPC_QLVO_Step->ActivePage() != form.TS_QLVO_Step3)
@@ -131,11 +123,10 @@ void BM_ScanOf2000ExtensionsWithoutWindow(benchmark::State& state)
         worker->mpu_dword_cb_QV_Start = &scan::cbgui_QV_Start;
         worker->mpu_dword_cb_QV_End = &scan::cbgui_QV_End;
         auto completion = worker->Completion();
-        QElapsedTimer clock;
-        clock.start();
+        const auto started = std::chrono::steady_clock::now();
         worker->Start();
         completion->Wait();
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         state.SetIterationTime(seconds);
         ratio = seconds / (2000 * 0.010);
     }
@@ -144,15 +135,29 @@ void BM_ScanOf2000ExtensionsWithoutWindow(benchmark::State& state)
 }
 BENCHMARK(BM_ScanOf2000ExtensionsWithoutWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// From creating the window to its first show on the screen.
+void BM_StartToFirstShownWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        TForm_QLVO_GUI form(bench::FrontEnd());
+        form.Show();
+        bench::SleepInLoopUntil([&] { return form.Window()->Showing(); });
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    }
+    state.counters["resident_MiB_after"] = bench::ResidentMiB();
+}
+BENCHMARK(BM_StartToFirstShownWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    SetMessageBoxHandler([](QWidget*, const QString&, const QString&, TMsgIcon) { return 1; });
+    bench::StartFrontEnd(argc, argv);
+    frontend::SetMessageBoxHandler([](const std::u16string&, const std::u16string&, frontend::TMsgIcon) { return 1; });
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    bench::StopFrontEnd();
     return 0;
 }

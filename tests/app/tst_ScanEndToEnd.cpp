@@ -5,15 +5,12 @@
 #include "LookupServer.h"
 #include "ScanMachine.h"
 
-#include "app/TWebBrowser.h"
 #include "app/Unit_Form_QLV_GUI.h"
-#include "app/Unit_QLV_MessageBox.h"
-#include "markup/qt/HTMLabel.h"
-#include "markup/qt/HTMListB.h"
+#include "frontend/Services.h"
+#include "frontend/qt/QtFrontEnd.h"
+#include "frontend/qt/TWebBrowser.h"
 #include "report/Unit_QLV_ReportRows.h"
 #include "scan/Unit_QLV_Thread.h"
-#include "widgets/TRzBmpButton.h"
-#include "widgets/TRzPageControl.h"
 
 #include <QWebEngineView>
 #include <QtTest>
@@ -29,6 +26,13 @@ namespace {
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
 
+QWebEngineView* View(TForm_QLVO_GUI& form)
+{
+    return static_cast<frontend::qt::TWebBrowser*>(frontend::qt::WidgetOf(form.WB_QLVO_FindSoftware))->View();
+}
+
+QString Title(TForm_QLVO_GUI& form) { return View(form) ? View(form)->title() : QString(); }
+
 }  // namespace
 
 class TestScanEndToEnd : public QObject {
@@ -37,22 +41,21 @@ class TestScanEndToEnd : public QObject {
     void Click(TForm_QLVO_GUI& form, const QString& row)
     {
         const int index = static_cast<int>([&] {
-            const auto& items = form.HLB_QLVO_InvailExeName->Items();
-            for (int i = 0; i < items.Count(); ++i)
-                if (items[i] == row)
+            for (int i = 0; i < form.HLB_QLVO_InvailExeName->Count(); ++i)
+                if (Q(form.HLB_QLVO_InvailExeName->Item(i)) == row)
                     return i;
             return -1;
         }());
         QVERIFY2(index >= 0, qPrintable(row));
-        form.HLB_QLVO_InvailExeNameAnchorClick(form.HLB_QLVO_InvailExeName, index, LinkTarget(row));
+        form.HLB_QLVO_InvailExeNameAnchorClick(form.HLB_QLVO_InvailExeName, index, LinkTarget(row.toStdU16String()));
     }
 
 private slots:
     void shouldScanFixTickAndLookUpTheTickedExtensions()
     {
         QList<QString> messages;
-        SetMessageBoxHandler([&](QWidget*, const QString&, const QString& text, TMsgIcon) {
-            messages << text;
+        frontend::SetMessageBoxHandler([&](const std::u16string&, const std::u16string& text, frontend::TMsgIcon) {
+            messages << Q(text);
             return 1;
         });
         LookupServer server;
@@ -61,17 +64,18 @@ private slots:
         ScanMachine machine;
         machine.FillThreeClasses();
 
-        TForm_QLVO_GUI form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        frontend::qt::QtFrontEnd frontEnd;
+        TForm_QLVO_GUI form(frontEnd);
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(frontend::qt::WidgetOf(form.Window())));
         form.SetCurrentAppPath(machine.AppPath());
 
         form.Bn_QLVO_StartScan->Click();
         QTRY_COMPARE_WITH_TIMEOUT(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3, 20000);
         namespace rows = report::rows;
-        QCOMPARE(form.HLB_QLVO_InvailExeName->Items().Count(), 15);
-        QCOMPARE(form.HLB_QLVO_InvailExeName->Items()[2], Q(rows::ProblemItem(u".bad")));
-        QCOMPARE(form.RLB_QLVO_TipDetectedCount->HTMLText()[0], Q(rows::CountLine(5)));
+        QCOMPARE(form.HLB_QLVO_InvailExeName->Count(), 15);
+        QCOMPARE(Q(form.HLB_QLVO_InvailExeName->Item(2)), Q(rows::ProblemItem(u".bad")));
+        QCOMPARE(Q(form.RLB_QLVO_TipDetectedCount->TextLines().at(0)), Q(rows::CountLine(5)));
         QTRY_VERIFY(!form.ScanRunning());
 
         form.Bn_QLVO_FixNow->Click();
@@ -85,7 +89,7 @@ private slots:
         form.Bn_QLVO_DownLoadSoftware->Click();
         QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_FindSoftware);
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups, QStringList({"/ext/file_ext.php?ext[]=xyz&ext[]=avi"}), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 1"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 1"), 30000);
 
         // The same ticks again: the page is loaded again.
         form.Bn_QLVO_FindSoftware_Back->Click();
@@ -93,7 +97,7 @@ private slots:
         form.Bn_QLVO_DownLoadSoftware->Click();
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 2, 30000);
         QCOMPARE(server.lookups[1], server.lookups[0]);
-        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 2"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 2"), 30000);
 
         // Untick the first: only the rest is sent.
         form.Bn_QLVO_FindSoftware_Back->Click();
@@ -103,7 +107,7 @@ private slots:
         form.Bn_QLVO_DownLoadSoftware->Click();
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 3, 30000);
         QCOMPARE(server.lookups[2], QString("/ext/file_ext.php?ext[]=avi"));
-        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 3"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 3"), 30000);
 
         // Tick it again, then untick it: the address of the third lookup comes
         // back, and it is fetched again instead of being read from a cache.
@@ -112,13 +116,13 @@ private slots:
         form.Bn_QLVO_DownLoadSoftware->Click();
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 4, 30000);
         QCOMPARE(server.lookups[3], QString("/ext/file_ext.php?ext[]=avi&ext[]=xyz"));
-        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 4"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 4"), 30000);
         form.Bn_QLVO_FindSoftware_Back->Click();
         Click(form, tickedXyz);
         form.Bn_QLVO_DownLoadSoftware->Click();
         QTRY_COMPARE_WITH_TIMEOUT(server.lookups.size(), 5, 30000);
         QCOMPARE(server.lookups[4], QString("/ext/file_ext.php?ext[]=avi"));
-        QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 5"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 5"), 30000);
         QVERIFY(messages.isEmpty());
         qunsetenv("QUELVO_LOOKUP_HOST");
     }

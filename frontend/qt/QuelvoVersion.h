@@ -7,8 +7,8 @@
 
 #include <optional>
 
-namespace quelvo::app {
+namespace quelvo::frontend::qt {
 
 std::optional<widgets::TRzVersionData> EmbeddedVersionData();
 
-}  // namespace quelvo::app
+}  // namespace quelvo::frontend::qt

@@ -1,8 +1,8 @@
-#include "app/TWebBrowser.h"
+#include "frontend/qt/TWebBrowser.h"
 
 #include <QWebEngineView>
 
-namespace quelvo::app {
+namespace quelvo::frontend::qt {
 
 TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent)
 {
@@ -29,4 +29,4 @@ void TWebBrowser::resizeEvent(QResizeEvent* e)
     QWidget::resizeEvent(e);
 }
 
-}  // namespace quelvo::app
+}  // namespace quelvo::frontend::qt

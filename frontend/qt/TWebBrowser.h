@@ -10,7 +10,7 @@
 
 class QWebEngineView;
 
-namespace quelvo::app {
+namespace quelvo::frontend::qt {
 
 class TWebBrowser : public QWidget {
     Q_OBJECT
@@ -30,4 +30,4 @@ private:
     QString FLocation;
 };
 
-}  // namespace quelvo::app
+}  // namespace quelvo::frontend::qt
