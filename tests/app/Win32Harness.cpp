@@ -1,0 +1,129 @@
+// The form's tests on the Win32 front end, run under Wine.
+
+#include "FormHarness.h"
+
+#include "app/Unit_Form_QLV_GUI.h"
+#include "frontend/win32/Win32Control.h"
+#include "frontend/win32/Win32FrontEnd.h"
+#if __has_include("frontend/win32/markup/Win32MarkupLabel.h")
+#include "frontend/win32/markup/Win32MarkupLabel.h"
+#endif
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace quelvo::app::test {
+
+namespace {
+
+HWND HandleOf(frontend::TControl* control)
+{
+    auto* node = dynamic_cast<frontend::win32::Win32Node*>(control);
+    return node ? node->Handle() : nullptr;
+}
+
+void PumpOnce()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void SendButton(frontend::TControl* control, int x, int y, frontend::TMouseButton button, bool down, bool twice)
+{
+    HWND hwnd = HandleOf(control);
+    if (!hwnd)
+        return;
+    UINT message = 0;
+    WPARAM keys = 0;
+    switch (button) {
+    case frontend::TMouseButton::mbRight:
+        message = down ? (twice ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN) : WM_RBUTTONUP;
+        keys = down ? MK_RBUTTON : 0;
+        break;
+    case frontend::TMouseButton::mbMiddle:
+        message = down ? (twice ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN) : WM_MBUTTONUP;
+        keys = down ? MK_MBUTTON : 0;
+        break;
+    default:
+        message = down ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
+        keys = down ? MK_LBUTTON : 0;
+        break;
+    }
+    SendMessageW(hwnd, message, keys, MAKELPARAM(x, y));
+}
+
+class Win32Harness : public FormHarness {
+public:
+    frontend::TFrontEnd& FrontEnd() override { return m_frontEnd; }
+
+    bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return done();
+            PumpOnce();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        return true;
+    }
+
+    void Wait(std::chrono::milliseconds time) override
+    {
+        const auto end = std::chrono::steady_clock::now() + time;
+        WaitUntil([&] { return std::chrono::steady_clock::now() >= end; }, time + std::chrono::milliseconds(50));
+    }
+
+    bool ShowAndWait(TForm_QLVO_GUI& form) override
+    {
+        form.Show();
+        return WaitUntil([&] { return form.Window()->Showing(); }, std::chrono::seconds(5));
+    }
+
+    void Press(frontend::TControl* control, int x, int y, frontend::TMouseButton button) override
+    {
+        SendButton(control, x, y, button, true, false);
+    }
+    void Release(frontend::TControl* control, int x, int y, frontend::TMouseButton button) override
+    {
+        SendButton(control, x, y, button, false, false);
+    }
+    void DoublePress(frontend::TControl* control, int x, int y) override
+    {
+        SendButton(control, x, y, frontend::TMouseButton::mbLeft, true, true);
+    }
+    std::u16string LabelAnchorAt(frontend::TMarkupLabel* label, int x, int y) override
+    {
+#if __has_include("frontend/win32/markup/Win32MarkupLabel.h")
+        if (auto* native = dynamic_cast<frontend::win32::Win32MarkupLabel*>(label))
+            return native->AnchorAt(x, y);
+#endif
+        (void)label, (void)x, (void)y;
+        return {};
+    }
+
+private:
+    frontend::win32::Win32FrontEnd m_frontEnd;
+};
+
+Win32Harness* g_harness = nullptr;
+
+}  // namespace
+
+FormHarness& Harness() { return *g_harness; }
+
+}  // namespace quelvo::app::test
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    quelvo::app::test::Win32Harness harness;
+    quelvo::app::test::g_harness = &harness;
+    const int result = RUN_ALL_TESTS();
+    quelvo::app::test::g_harness = nullptr;
+    return result;
+}
