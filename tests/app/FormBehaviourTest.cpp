@@ -742,3 +742,40 @@ TEST_F(FormTest, shouldStopTheWorkerWhenClosedAtAnyMoment)
     }
     form = std::make_unique<TForm_QLVO_GUI>(Harness().FrontEnd());
 }
+
+// ---- Pictures to look at ----------------------------------------------------
+
+// Not a check: with QUELVO_PREVIEW_DIR set, walks a user's path through
+// every page and saves what the window shows at each stage, so that the
+// front ends can be looked at and compared side by side.
+TEST_F(FormTest, previewEveryPage)
+{
+    const char* folder = std::getenv("QUELVO_PREVIEW_DIR");
+    if (!folder || !*folder)
+        GTEST_SKIP() << "set QUELVO_PREVIEW_DIR to a folder for the pictures";
+    auto shoot = [&](const char* stage) {
+        Harness().Wait(400ms);
+        EXPECT_TRUE(Harness().SaveWindowImage(*form, std::string(folder) + "/" + stage)) << stage;
+    };
+    machine->FillThreeClasses();
+    machine->Program(u".flac", u"flac.exe", false);
+    for (int i = 0; i < 120; ++i)
+        machine->Program(u".z" + platform::IntToText(i), u"player.exe", true);
+    ShowForm();
+    shoot("1-start");
+    scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(true);
+    Click(form->Bn_QLVO_StartScan);
+    Harness().Wait(700ms);
+    shoot("2-scanning");
+    ASSERT_TRUE(Harness().WaitUntil([&] { return !form->ScanRunning(); }, 20s));
+    shoot("3-report");
+    Click(form->Bn_QLVO_FixNow);
+    ClickLink(report::rows::CheckItem(u".avi"));
+    ClickLink(report::rows::CheckItem(u".xyz"));
+    shoot("4-after-repair");
+    Click(form->Bn_QLVO_DownLoadSoftware);
+    Harness().Wait(2500ms);
+    shoot("5-lookup");
+    Click(form->Bn_QLVO_PageAbout);
+    shoot("6-about");
+}

@@ -34,6 +34,9 @@ public:
                          frontend::TMouseButton button = frontend::TMouseButton::mbLeft) = 0;
     // A second press of a double click.
     virtual void DoublePress(frontend::TControl* control, int x, int y) = 0;
+    // Writes what the window shows now to an image file (PNG on Qt, BMP on
+    // Win32; the extension is the harness's). False when it cannot.
+    virtual bool SaveWindowImage(TForm_QLVO_GUI& form, const std::string& pathWithoutExtension) = 0;
     // The link target under (x, y) of a markup label (empty when none).
     virtual std::u16string LabelAnchorAt(frontend::TMarkupLabel* label, int x, int y) = 0;
 };

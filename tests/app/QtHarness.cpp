@@ -74,6 +74,11 @@ public:
     {
         Send(frontend::qt::WidgetOf(control), QEvent::MouseButtonDblClick, Qt::LeftButton, {x, y}, Qt::LeftButton);
     }
+    bool SaveWindowImage(TForm_QLVO_GUI& form, const std::string& pathWithoutExtension) override
+    {
+        QCoreApplication::processEvents();
+        return frontend::qt::WidgetOf(form.Window())->grab().save(QString::fromStdString(pathWithoutExtension + ".png"));
+    }
     std::u16string LabelAnchorAt(frontend::TMarkupLabel* label, int x, int y) override
     {
         auto* widget = static_cast<markup::THTMLabel*>(frontend::qt::WidgetOf(label));

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 namespace quelvo::app::test {
@@ -95,6 +97,45 @@ public:
     void DoublePress(frontend::TControl* control, int x, int y) override
     {
         SendButton(control, x, y, frontend::TMouseButton::mbLeft, true, true);
+    }
+    bool SaveWindowImage(TForm_QLVO_GUI& form, const std::string& pathWithoutExtension) override
+    {
+        HWND hwnd = HandleOf(form.Window());
+        PumpOnce();
+        RECT r{};
+        GetClientRect(hwnd, &r);
+        HDC window = GetDC(hwnd);
+        HDC memory = CreateCompatibleDC(window);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = r.right;
+        info.bmiHeader.biHeight = r.bottom;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        // What the screen shows of the window, children included.
+        BitBlt(memory, 0, 0, r.right, r.bottom, window, 0, 0, SRCCOPY);
+        GdiFlush();
+        SelectObject(memory, old);
+        const DWORD stride = ((r.right * 3 + 3) / 4) * 4;
+        const DWORD size = stride * r.bottom;
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+        file.bfSize = file.bfOffBits + size;
+        bool ok = false;
+        if (FILE* out = std::fopen((pathWithoutExtension + ".bmp").c_str(), "wb")) {
+            ok = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                 std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                 std::fwrite(bits, 1, size, out) == size;
+            std::fclose(out);
+        }
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(hwnd, window);
+        return ok;
     }
     std::u16string LabelAnchorAt(frontend::TMarkupLabel* label, int x, int y) override
     {
