@@ -29,6 +29,11 @@ SIZE ClientSize(HWND hwnd)
     return SIZE{r.right, r.bottom};
 }
 
+// The desktop colours the controls use, as Windows shows them by default
+// (the Qt front end uses the same values).
+constexpr COLORREF kBtnShadow = RGB(160, 160, 160);
+constexpr COLORREF kGrayText = RGB(109, 109, 109);
+
 const wchar_t kPanelClass[] = L"QuelvoPanel";
 const wchar_t kPageClass[] = L"QuelvoPage";
 const wchar_t kPageStackClass[] = L"QuelvoPageStack";
@@ -612,7 +617,7 @@ void Win32EditBox::PaintSelf(HDC dc)
     RECT all{0, 0, size.cx, size.cy};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     // A flat frame of one pixel in the button-shadow colour.
-    HBRUSH frame = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
+    HBRUSH frame = CreateSolidBrush(kBtnShadow);
     FrameRect(dc, &all, frame);
     DeleteObject(frame);
 }
@@ -675,7 +680,7 @@ void Win32VersionPane::PaintSelf(HDC dc)
 {
     const SIZE size = ClientSize(Handle());
     const bool enabled = IsWindowEnabled(Handle()) != FALSE;
-    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    const COLORREF grey = kGrayText;
     HGDIOBJ oldFont = SelectObject(dc, DefaultWindowFont());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const UINT flags = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
