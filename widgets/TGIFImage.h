@@ -8,6 +8,8 @@
 // loop count says (0: forever; a file without one plays once) and keeps
 // running while nobody looks at it.
 
+#include "frontend/GIFTiming.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
@@ -20,19 +22,13 @@
 
 namespace quelvo::widgets {
 
-// What the file says about its animation, read from its blocks.
-struct TGIFTiming {
-    // Per frame: the delay in hundredths, none when the frame has no
-    // graphic control extension.
-    std::vector<std::optional<int>> Delays;
-    // The loop count of the looping extension, none when the file has none.
-    std::optional<int> LoopCount;
-};
-// Reads the block structure only; a damaged file gives what was read so far.
-TGIFTiming ReadGIFTiming(const QByteArray& data);
-
-// How long a frame stays, in milliseconds.
-int GIFFrameTimeMs(std::optional<int> delayHundredths);
+// The timing rule is shared with the other front end.
+using frontend::TGIFTiming;
+using frontend::GIFFrameTimeMs;
+inline TGIFTiming ReadGIFTiming(const QByteArray& data)
+{
+    return frontend::ReadGIFTiming(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+}
 
 class TGIFImage : public QObject {
     Q_OBJECT

@@ -32,28 +32,6 @@ bool IsMouseEvent(QEvent::Type type)
 
 }  // namespace
 
-TRzBmpPicture PictureForState(const TRzBmpLook& look)
-{
-    auto has = [&](TRzBmpSlot slot) { return look.Present[SlotIndex(slot)]; };
-    switch (look.State) {
-    case TButtonState::bsUp:
-        if (look.MouseOver && has(TRzBmpSlot::Hot))
-            return TRzBmpPicture::Hot;
-        if (look.Focused && look.ShowFocus && has(TRzBmpSlot::UpAndFocused))
-            return TRzBmpPicture::UpAndFocused;
-        return TRzBmpPicture::Up;
-    case TButtonState::bsDown:
-        return has(TRzBmpSlot::Down) ? TRzBmpPicture::Down : TRzBmpPicture::Up;
-    case TButtonState::bsExclusive:
-        if (has(TRzBmpSlot::StayDown))
-            return TRzBmpPicture::StayDown;
-        return has(TRzBmpSlot::Down) ? TRzBmpPicture::Down : TRzBmpPicture::Up;
-    case TButtonState::bsDisabled:
-        return has(TRzBmpSlot::Disabled) ? TRzBmpPicture::Disabled : TRzBmpPicture::EmbossedUp;
-    }
-    return TRzBmpPicture::Up;
-}
-
 QImage MaskOutColour(const QImage& picture, const QColor& transparent)
 {
     QImage out = picture.convertToFormat(QImage::Format_ARGB32);

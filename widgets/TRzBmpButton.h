@@ -11,6 +11,7 @@
 // until the next key release, then clicks. A disabled button shows its
 // Disabled picture and swallows all input.
 
+#include "frontend/ButtonLook.h"
 #include "widgets/Events.h"
 
 #include <QColor>
@@ -22,24 +23,12 @@
 
 namespace quelvo::widgets {
 
-enum class TButtonState { bsUp, bsDisabled, bsDown, bsExclusive };
-
-// The six picture slots, in their fixed order.
-enum class TRzBmpSlot { Up, UpAndFocused, Disabled, Down, StayDown, Hot };
-
-// What the button draws: one of the slots, or the embossed grey rendering of
-// the Up picture (a disabled button without a Disabled picture).
-enum class TRzBmpPicture { Up, UpAndFocused, Disabled, Down, StayDown, Hot, EmbossedUp };
-
-// The state-to-picture table. present[i] tells whether slot i holds a picture.
-struct TRzBmpLook {
-    TButtonState State = TButtonState::bsUp;
-    bool MouseOver = false;
-    bool Focused = false;
-    bool ShowFocus = true;
-    std::array<bool, 6> Present{};
-};
-TRzBmpPicture PictureForState(const TRzBmpLook& look);
+// The state-to-picture table lives with the front ends, toolkit-free.
+using frontend::TButtonState;
+using TRzBmpSlot = frontend::TBmpSlot;
+using TRzBmpPicture = frontend::TButtonPicture;
+using TRzBmpLook = frontend::TBmpLook;
+using frontend::PictureForState;
 
 class TRzBmpButton : public QWidget {
     Q_OBJECT

@@ -148,15 +148,38 @@ POINT Win32Node::OffsetIn(const Win32Node* ancestor) const
 
 void Win32Node::PaintBackground(HDC dc) const
 {
+    // This node and its ancestors, this node first.
     std::vector<const Win32Node*> chain;
-    for (const Win32Node* n = m_parent; n; n = n->m_parent)
+    for (const Win32Node* n = this; n; n = n->m_parent)
         chain.push_back(n);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const POINT at = OffsetIn(*it);
+    RECT mine{};
+    GetWindowRect(m_hwnd, &mine);
+    auto paintAt = [&](const Win32Node* node) {
+        const POINT at = OffsetIn(node);
         POINT old{};
         SetWindowOrgEx(dc, at.x, at.y, &old);
-        const_cast<Win32Node*>(*it)->PaintSelf(dc);
+        const_cast<Win32Node*>(node)->PaintSelf(dc);
         SetWindowOrgEx(dc, old.x, old.y, nullptr);
+    };
+    // Outermost first: each ancestor, then the siblings beneath the branch
+    // that leads here (a label over a page's picture shows the picture), the
+    // lowest first.
+    for (std::size_t i = chain.size() - 1; i >= 1; --i) {
+        const Win32Node* ancestor = chain[i];
+        const Win32Node* branch = chain[i - 1];
+        paintAt(ancestor);
+        std::vector<const Win32Node*> beneath;
+        for (HWND h = GetWindow(branch->m_hwnd, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT)) {
+            const Win32Node* sibling = FromHandle(h);
+            if (!sibling || sibling->m_parent != ancestor || !IsWindowVisible(h))
+                continue;
+            RECT theirs{}, common{};
+            GetWindowRect(h, &theirs);
+            if (IntersectRect(&common, &theirs, &mine))
+                beneath.push_back(sibling);
+        }
+        for (auto it = beneath.rbegin(); it != beneath.rend(); ++it)
+            paintAt(*it);
     }
 }
 

@@ -36,7 +36,9 @@ public:
     virtual void PaintSelf(HDC dc) { (void)dc; }
 
     // Paints into dc (origin: this node's top-left) what lies behind this
-    // node: each ancestor's PaintSelf, outermost first.
+    // node: each ancestor's PaintSelf, outermost first, each followed by the
+    // PaintSelf of the siblings beneath (in z-order) the branch that leads to
+    // this node, where they overlap it.
     void PaintBackground(HDC dc) const;
 
     // Position of this node's top-left in the given ancestor's coordinates.

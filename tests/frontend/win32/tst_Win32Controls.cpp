@@ -1,0 +1,601 @@
+// The skinned Win32 controls under Wine: input as window messages, pictures
+// as pixels painted into memory.
+
+#include "Win32TestUtil.h"
+
+#include "frontend/GIFTiming.h"
+#include "frontend/win32/Artwork.h"
+
+#include <windowsx.h>
+
+#include <vector>
+
+namespace quelvo::frontend::win32::test {
+namespace {
+
+std::vector<std::uint8_t> Art(const char* name)
+{
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(func_LoadArtwork(name, bytes)) << name;
+    return bytes;
+}
+
+// --- bitmap button ---------------------------------------------------------
+
+class ButtonTest : public Win32Test {
+protected:
+    void SetUp() override
+    {
+        Win32Test::SetUp();
+        button = dynamic_cast<Win32BitmapButton*>(FrontEnd().CreateButton(
+            window.get(), "Bn_QLVO_PageScan", 10, 10, "buttons/Bn_PageScan_Up.bmp", "buttons/Bn_PageScan_Hot.bmp",
+            true));
+        ASSERT_NE(button, nullptr);
+        h = button->Handle();
+        width = button->Bounds().width;
+        height = button->Bounds().height;
+        button->OnClick = [this](TObject* sender) {
+            EXPECT_EQ(sender, button);
+            ++clicks;
+        };
+        button->OnMouseDown = [this](TObject*, TMouseButton b, std::uint32_t, int, int) { downs.push_back(b); };
+    }
+    void Press(int x = 5, int y = 5) { SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)); }
+    void Move(int x, int y) { SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, At(x, y)); }
+    void Release(int x = 5, int y = 5) { SendMessageW(h, WM_LBUTTONUP, 0, At(x, y)); }
+
+    Win32BitmapButton* button = nullptr;
+    HWND h = nullptr;
+    int width = 0, height = 0;
+    int clicks = 0;
+    std::vector<TMouseButton> downs;
+};
+
+TEST_F(ButtonTest, IsSizedToItsUpPictureAndShowsTheHandCursor)
+{
+    EXPECT_EQ(width, 158);
+    EXPECT_EQ(height, 47);
+    EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(h, GCLP_HCURSOR)),
+              LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+    EXPECT_TRUE(GetWindowLongPtrW(h, GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST_F(ButtonTest, PressMovedOutAndReleasedOutsideDoesNotClickButBackInsideDoes)
+{
+    Press();
+    EXPECT_EQ(GetFocus(), h);
+    EXPECT_EQ(GetCapture(), h);
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Down);
+    Move(width, 5);  // the column just right of the button
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    Release(width, 5);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_FALSE(button->Tracking());
+    EXPECT_NE(GetCapture(), h);
+
+    Press();
+    Move(5, height);  // the row just below
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    Move(width - 1, height - 1);
+    EXPECT_EQ(button->State(), TButtonState::bsDown);
+    Release(width - 1, height - 1);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+
+    Press();
+    Release(5, height);
+    Press();
+    Release(-1, 5);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ButtonTest, RightAndMiddlePressesFireMouseDownTakeFocusButNeverPress)
+{
+    SetFocus(HandleOf(window.get()));
+    SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, At(5, 5));
+    EXPECT_EQ(GetFocus(), h);
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    EXPECT_FALSE(button->Tracking());
+    SendMessageW(h, WM_RBUTTONUP, 0, At(5, 5));
+    SendMessageW(h, WM_MBUTTONDOWN, MK_MBUTTON, At(5, 5));
+    SendMessageW(h, WM_MBUTTONUP, 0, At(5, 5));
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(downs, (std::vector<TMouseButton>{TMouseButton::mbRight, TMouseButton::mbMiddle}));
+}
+
+TEST_F(ButtonTest, ReleaseOfAnyButtonEndsALeftPress)
+{
+    Press();
+    SendMessageW(h, WM_RBUTTONUP, 0, At(5, 5));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(button->Tracking());
+}
+
+TEST_F(ButtonTest, DoubleClickClicksTwice)
+{
+    Press();
+    Release();
+    SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, At(5, 5));
+    Release();
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(downs.size(), 2u);
+}
+
+TEST_F(ButtonTest, EnterClicksAtOnceAndSpaceHoldsDownUntilReleased)
+{
+    SetFocus(h);
+    SendMessageW(h, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+
+    SendMessageW(h, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(h, WM_KEYDOWN, VK_SPACE, 0x40000000);  // auto-repeat
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Down);
+    EXPECT_EQ(clicks, 1);
+    SendMessageW(h, WM_KEYUP, VK_SPACE, 0xC0000000);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+}
+
+TEST_F(ButtonTest, HotWhileTheMouseIsOver)
+{
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Up);
+    SendMessageW(h, WM_MOUSEMOVE, 0, At(3, 3));
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Hot);
+    SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Up);
+}
+
+TEST_F(ButtonTest, DisabledShowsItsPictureAndTakesNoInput)
+{
+    Press();
+    button->SetEnabled(false);
+    EXPECT_FALSE(button->Tracking());
+    EXPECT_NE(GetCapture(), h);
+    Release();
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Disabled);
+
+    downs.clear();
+    SendMessageW(h, WM_MOUSEMOVE, 0, At(3, 3));
+    EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Disabled);
+    Press();
+    Release();
+    SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, At(5, 5));
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(downs.empty());
+
+    button->SetEnabled(true);
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    Press();
+    Release();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ButtonTest, WithoutADisabledPictureADisabledButtonIsEmbossed)
+{
+    auto* close = dynamic_cast<Win32BitmapButton*>(FrontEnd().CreateButton(
+        window.get(), "Bn_QLVO_Close", 712, 3, "buttons/Bn_Close_Up.bmp", "buttons/Bn_Close_Hot.bmp", false));
+    close->SetEnabled(false);
+    EXPECT_EQ(close->CurrentPicture(), TButtonPicture::EmbossedUp);
+}
+
+TEST_F(ButtonTest, PaintsItsPictureOpaqueOverWhatLiesBehind)
+{
+    const Win32Bitmap up = DecodePicture(Art("buttons/Bn_PageScan_Up.bmp"));
+    ASSERT_EQ(up.Width(), width);
+    Canvas canvas(width, height, RGB(255, 0, 0));
+    button->PaintSelf(canvas.Dc());
+    for (auto [x, y] : {std::pair{0, 0}, {width - 1, height - 1}, {width / 2, height / 2}}) {
+        const std::uint32_t p = up.Pixel(x, y);
+        EXPECT_EQ(Rgb(canvas.Pixel(x, y)), Rgb(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF))) << x << "," << y;
+    }
+}
+
+TEST(MaskedBitmap, LeavesOutExactlyTheTransparentColour)
+{
+    Win32Bitmap picture(3, 1);
+    picture.Pixels()[0] = 0xFF808000;  // clOlive
+    picture.Pixels()[1] = 0xFF808001;  // one step off
+    picture.Pixels()[2] = 0xFF102030;
+    const Win32MaskedBitmap masked(picture, RGB(128, 128, 0));
+    Canvas canvas(3, 1, RGB(200, 0, 0));
+    masked.Draw(canvas.Dc(), 0, 0);
+    EXPECT_EQ(Rgb(canvas.Pixel(0, 0)), Rgb(RGB(200, 0, 0)));
+    EXPECT_EQ(Rgb(canvas.Pixel(1, 0)), Rgb(RGB(128, 128, 1)));
+    EXPECT_EQ(Rgb(canvas.Pixel(2, 0)), Rgb(RGB(16, 32, 48)));
+}
+
+// --- panels ----------------------------------------------------------------
+
+class PanelTest : public Win32Test {
+protected:
+    void SetUp() override
+    {
+        Win32Test::SetUp();
+        panel = dynamic_cast<Win32Panel*>(
+            FrontEnd().CreateSkinPanel(window.get(), "Panel_QLVO_BG", {0, 0, 740, 530}, "background.png"));
+        ASSERT_NE(panel, nullptr);
+        panel->OnMouseDown = [this](TObject*, TMouseButton b, std::uint32_t shift, int x, int y) {
+            presses.push_back({b, shift, x, y});
+        };
+    }
+    struct PressSeen {
+        TMouseButton button;
+        std::uint32_t shift;
+        int x, y;
+    };
+    Win32Panel* panel = nullptr;
+    std::vector<PressSeen> presses;
+};
+
+TEST_F(PanelTest, MouseDownFiresForEveryButtonWithItsPositionAndShift)
+{
+    HWND h = panel->Handle();
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, At(10, 20));
+    SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON | MK_CONTROL, At(30, 40));
+    SendMessageW(h, WM_MBUTTONDOWN, MK_MBUTTON, At(700, 5));
+    SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, At(1, 2));
+    ASSERT_EQ(presses.size(), 4u);
+    EXPECT_EQ(presses[0].button, TMouseButton::mbLeft);
+    EXPECT_EQ(presses[0].shift, static_cast<std::uint32_t>(ssShift));
+    EXPECT_EQ(presses[0].x, 10);
+    EXPECT_EQ(presses[0].y, 20);
+    EXPECT_EQ(presses[1].button, TMouseButton::mbRight);
+    EXPECT_EQ(presses[1].shift, static_cast<std::uint32_t>(ssCtrl));
+    EXPECT_EQ(presses[2].button, TMouseButton::mbMiddle);
+    EXPECT_EQ(presses[2].x, 700);
+    EXPECT_EQ(presses[3].button, TMouseButton::mbLeft);
+}
+
+TEST_F(PanelTest, PressesOnAChildDoNotReachThePanel)
+{
+    TPageStack* stack = FrontEnd().CreatePageStack(panel, "RPC_QLVO_Step", {165, 59, 565, 463});
+    TPage* page = FrontEnd().CreatePage(stack, "TS_QLVO_Step1", kSky);
+    stack->SetActivePage(page);
+    SendMessageW(HandleOf(page), WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
+    SendMessageW(HandleOf(stack), WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
+    EXPECT_TRUE(presses.empty());
+}
+
+TEST_F(PanelTest, CornersComeOutInTheKeyColourAndThePictureIsComposedOnce)
+{
+    Canvas canvas(740, 530);
+    dynamic_cast<Win32Node*>(window.get())->PaintSelf(canvas.Dc());
+    panel->PaintSelf(canvas.Dc());
+    panel->PaintSelf(canvas.Dc());
+    EXPECT_EQ(panel->CacheBuilds(), 1);
+    // Fully transparent corners show the window colour, the key.
+    EXPECT_EQ(Rgb(canvas.Pixel(0, 0)), Rgb(RGB(166, 202, 240)));
+    EXPECT_EQ(Rgb(canvas.Pixel(739, 529)), Rgb(RGB(166, 202, 240)));
+    // The opaque middle is the picture's own pixel.
+    const Win32Bitmap fill = DecodePicture(Art("background.png"));
+    const std::uint32_t p = fill.Pixel(100, 300);
+    ASSERT_EQ(p >> 24, 0xFFu);
+    EXPECT_EQ(Rgb(canvas.Pixel(100, 300)), Rgb(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)));
+
+    Paint();  // the window's own paints use the same cache
+    EXPECT_EQ(panel->CacheBuilds(), 1);
+    SetWindowPos(panel->Handle(), nullptr, 0, 0, 700, 500, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    panel->PaintSelf(canvas.Dc());
+    EXPECT_EQ(panel->CacheBuilds(), 2);
+}
+
+TEST_F(PanelTest, ATransparentControlShowsTheSiblingPictureBeneathIt)
+{
+    TPageStack* stack = FrontEnd().CreatePageStack(panel, "RPC_QLVO_Step", {165, 59, 565, 463});
+    TPage* page = FrontEnd().CreatePage(stack, "TS_QLVO_Step1", kSky);
+    stack->SetActivePage(page);
+    FrontEnd().CreatePicture(page, "Image1", {0, 0, 565, 463}, "page_start.png");
+    auto* label = dynamic_cast<Win32Label*>(FrontEnd().CreateLabel(
+        page, "RzLabel4", {136, 344, 304, 16}, u"", {u"Arial", 13, true}, {0, 0, 0}, false));
+    Canvas canvas(304, 16);
+    label->PaintBackground(canvas.Dc());
+    const Win32Bitmap picture = DecodePicture(Art("page_start.png"));
+    const std::uint32_t p = picture.Pixel(136 + 4, 344 + 4);
+    EXPECT_EQ(Rgb(canvas.Pixel(4, 4)), Rgb(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)));
+}
+
+// --- page stack ---------------------------------------------------------------
+
+class PageStackTest : public Win32Test {
+protected:
+    void SetUp() override
+    {
+        Win32Test::SetUp();
+        stack = FrontEnd().CreatePageStack(window.get(), "RPC_QLVO_Step", {165, 59, 565, 463});
+        first = FrontEnd().CreatePage(stack, "TS_QLVO_Step1", kSky);
+        second = FrontEnd().CreatePage(stack, "TS_QLVO_Step2", {255, 255, 255});
+        other = FrontEnd().CreatePageStack(window.get(), "Other", {0, 0, 10, 10});
+        foreign = FrontEnd().CreatePage(other, "Foreign", kSky);
+    }
+    TBitmapButton* ButtonOn(TPage* page, const char* name, int top)
+    {
+        return FrontEnd().CreateButton(page, name, 10, top, "buttons/Bn_Cancel_Up.bmp", "buttons/Bn_Cancel_Hot.bmp",
+                                       false);
+    }
+    TPageStack* stack = nullptr;
+    TPageStack* other = nullptr;
+    TPage* first = nullptr;
+    TPage* second = nullptr;
+    TPage* foreign = nullptr;
+};
+
+TEST_F(PageStackTest, PagesFillTheStackAndOnlyTheActiveOneIsVisible)
+{
+    EXPECT_EQ(first->Bounds(), (TRect{0, 0, 565, 463}));
+    EXPECT_FALSE(first->Visible());
+    EXPECT_FALSE(second->Visible());
+    EXPECT_EQ(stack->ActivePage(), nullptr);
+
+    stack->SetActivePage(second);
+    EXPECT_EQ(stack->ActivePage(), second);
+    EXPECT_TRUE(second->Showing());
+    EXPECT_FALSE(first->Visible());
+
+    stack->SetActivePage(first);
+    EXPECT_TRUE(first->Showing());
+    EXPECT_FALSE(second->Visible());
+}
+
+TEST_F(PageStackTest, APageOfAnotherStackOrNoPageChangesNothing)
+{
+    stack->SetActivePage(first);
+    stack->SetActivePage(foreign);
+    stack->SetActivePage(nullptr);
+    EXPECT_EQ(stack->ActivePage(), first);
+    EXPECT_TRUE(first->Showing());
+    EXPECT_FALSE(foreign->Visible());
+    EXPECT_EQ(other->ActivePage(), nullptr);
+}
+
+TEST_F(PageStackTest, TheFocusMovesToTheNewPagesFirstControlInTabOrder)
+{
+    TBitmapButton* onFirst = ButtonOn(first, "A", 10);
+    TBitmapButton* later = ButtonOn(second, "B", 10);
+    TBitmapButton* earlier = ButtonOn(second, "C", 60);
+    FrontEnd().SetTabOrder({earlier, later});
+    stack->SetActivePage(first);
+    SetFocus(HandleOf(onFirst));
+    ASSERT_EQ(GetFocus(), HandleOf(onFirst));
+
+    stack->SetActivePage(second);
+    EXPECT_EQ(GetFocus(), HandleOf(earlier));
+
+    // Focus elsewhere stays where it is.
+    TBitmapButton* outside = FrontEnd().CreateButton(window.get(), "D", 0, 0, "buttons/Bn_Min_Up.bmp",
+                                                     "buttons/Bn_Min_Hot.bmp", false);
+    SetFocus(HandleOf(outside));
+    stack->SetActivePage(first);
+    EXPECT_EQ(GetFocus(), HandleOf(outside));
+}
+
+// --- pictures ---------------------------------------------------------------
+
+TEST(GIFTiming, FrameTimeIsTheDelayTimesTwelveWithMissingOrZeroAsTen)
+{
+    EXPECT_EQ(GIFFrameTimeMs(std::nullopt), 120);
+    EXPECT_EQ(GIFFrameTimeMs(0), 120);
+    EXPECT_EQ(GIFFrameTimeMs(1), 36);
+    EXPECT_EQ(GIFFrameTimeMs(3), 36);
+    EXPECT_EQ(GIFFrameTimeMs(5), 60);
+    EXPECT_EQ(GIFFrameTimeMs(1000), 12000);
+    EXPECT_EQ(GIFFrameTimeMs(65535), 12000);
+}
+
+TEST(GIFTiming, ReadsDelaysAndLoopCountAndStopsAtDamage)
+{
+    const std::vector<std::uint8_t> gif = Art("scanning.gif");
+    const std::string_view bytes(reinterpret_cast<const char*>(gif.data()), gif.size());
+    const TGIFTiming timing = ReadGIFTiming(bytes);
+    ASSERT_EQ(timing.Delays.size(), 14u);
+    for (const auto& delay : timing.Delays)
+        EXPECT_EQ(delay, 5);
+    EXPECT_EQ(timing.LoopCount, 0);
+
+    const TGIFTiming cut = ReadGIFTiming(bytes.substr(0, bytes.size() / 2));
+    EXPECT_LT(cut.Delays.size(), 14u);
+    EXPECT_TRUE(ReadGIFTiming(bytes.substr(0, 12)).Delays.empty());
+    EXPECT_TRUE(ReadGIFTiming("PNG not a gif").Delays.empty());
+}
+
+class AnimationTest : public Win32Test {
+protected:
+    void SetUp() override
+    {
+        Win32Test::SetUp();
+        animation = dynamic_cast<Win32AnimatedPicture*>(FrontEnd().CreateAnimatedPicture(
+            window.get(), "ADP_QLVO_Scanning", {20, 25, 80, 74}, "scanning.gif"));
+        ASSERT_NE(animation, nullptr);
+    }
+    Win32AnimatedPicture* animation = nullptr;
+};
+
+TEST_F(AnimationTest, FourteenFramesOfSixtyMillisecondsLoopingForever)
+{
+    ASSERT_EQ(animation->FrameCount(), 14);
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ(animation->FrameTime(i), 60) << i;
+    EXPECT_EQ(animation->LoopCount(), 0);
+    EXPECT_FALSE(animation->Animate());
+}
+
+TEST_F(AnimationTest, SettingAnimateToItsValueDoesNothing)
+{
+    animation->SetAnimate(false);
+    EXPECT_EQ(animation->TimerStarts(), 0);
+    animation->SetAnimate(true);
+    animation->SetAnimate(true);
+    EXPECT_EQ(animation->TimerStarts(), 1);
+    animation->SetAnimate(false);
+    animation->SetAnimate(false);
+    EXPECT_FALSE(animation->Animate());
+    EXPECT_EQ(animation->TimerStarts(), 1);
+}
+
+TEST_F(AnimationTest, TheTimerStepsTheFramesAndStopsWhenSwitchedOff)
+{
+    animation->SetAnimate(true);
+    const DWORD until = GetTickCount() + 5000;
+    while (animation->CurrentFrame() < 2 && GetTickCount() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_GE(animation->CurrentFrame(), 2);
+    animation->SetAnimate(false);
+    const int still = animation->CurrentFrame();
+    Sleep(150);
+    Pump();
+    EXPECT_EQ(animation->CurrentFrame(), still);
+}
+
+TEST_F(AnimationTest, StepWrapsAroundAndTransparentPixelsShowWhatLiesBehind)
+{
+    for (int i = 0; i < 14; ++i)
+        animation->Step();
+    EXPECT_EQ(animation->CurrentFrame(), 0);
+    Canvas canvas(80, 74, RGB(255, 0, 0));
+    animation->PaintSelf(canvas.Dc());
+    // The corner of the frame is transparent in the file.
+    EXPECT_EQ(Rgb(canvas.Pixel(0, 0)), Rgb(RGB(255, 0, 0)));
+}
+
+// --- label, edit box, version pane ------------------------------------------
+
+TEST_F(Win32Test, LabelRepaintsOncePerCaptionChangeAndNotForTheSameCaption)
+{
+    auto* label = dynamic_cast<Win32Label*>(FrontEnd().CreateLabel(
+        window.get(), "RLB_QLVO_TipFileExtName", {119, 43, 323, 13}, u".psc1", {u"Arial", 11, true},
+        {255, 255, 255}, false));
+    Paint();
+    const int painted = label->PaintCount();
+    EXPECT_GE(painted, 1);
+
+    label->SetCaption(u".txt");
+    Paint();
+    EXPECT_EQ(label->PaintCount(), painted + 1);
+    EXPECT_EQ(label->Caption(), u".txt");
+
+    label->SetCaption(u".txt");
+    Paint();
+    EXPECT_EQ(label->PaintCount(), painted + 1);
+}
+
+TEST_F(Win32Test, LabelDrawsItsTextInItsColourAndNothingElse)
+{
+    auto* label = dynamic_cast<Win32Label*>(FrontEnd().CreateLabel(
+        window.get(), "RzLabel1", {8, 21, 105, 13}, u"Status:", {u"Arial", 11, true}, {0, 0, 255}, false));
+    Canvas canvas(105, 13, RGB(255, 255, 255));
+    label->PaintSelf(canvas.Dc());
+    int blue = 0, other = 0;
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 105; ++x) {
+            const COLORREF c = canvas.Pixel(x, y);
+            if (c == RGB(0, 0, 255))
+                ++blue;
+            else if (GetRValue(c) != GetGValue(c) && c != RGB(255, 255, 255) && GetBValue(c) < 200)
+                ++other;  // anything that is neither white, blue nor a blend of the two
+        }
+    EXPECT_GT(blue, 10);
+    EXPECT_EQ(other, 0);
+    // Past the text's width the label stays untouched (transparent).
+    EXPECT_EQ(Rgb(canvas.Pixel(100, 6)), Rgb(RGB(255, 255, 255)));
+}
+
+TEST_F(Win32Test, EditBoxTextRoundTripsAndTypingReachesIt)
+{
+    auto* edit = dynamic_cast<Win32EditBox*>(FrontEnd().CreateEdit(window.get(), "RED_QLVO_SearchExt",
+                                                                   {32, 267, 505, 21}));
+    ASSERT_NE(edit->EditHandle(), nullptr);
+    EXPECT_EQ(edit->Text(), u"");
+    edit->SetText(u".t\u00e4xt");
+    EXPECT_EQ(edit->Text(), u".t\u00e4xt");
+    SendMessageW(edit->EditHandle(), EM_SETSEL, 0, -1);
+    SendMessageW(edit->EditHandle(), WM_CHAR, L'p', 1);
+    SendMessageW(edit->EditHandle(), WM_CHAR, L'y', 1);
+    EXPECT_EQ(edit->Text(), u"py");
+    edit->SetText(u"");
+    EXPECT_EQ(edit->Text(), u"");
+
+    // Focus given to the box goes to its field.
+    SetFocus(edit->Handle());
+    EXPECT_EQ(GetFocus(), edit->EditHandle());
+}
+
+TEST_F(Win32Test, EditBoxIsWhiteInAFlatOnePixelFrame)
+{
+    auto* edit = dynamic_cast<Win32EditBox*>(FrontEnd().CreateEdit(window.get(), "RED_QLVO_SearchExt",
+                                                                   {32, 267, 505, 21}));
+    EXPECT_EQ(edit->Bounds(), (TRect{32, 267, 505, 21}));
+    RECT inner{};
+    GetWindowRect(edit->EditHandle(), &inner);
+    MapWindowPoints(HWND_DESKTOP, edit->Handle(), reinterpret_cast<POINT*>(&inner), 2);
+    EXPECT_EQ(inner.left, 1);
+    EXPECT_EQ(inner.top, 1);
+    EXPECT_EQ(inner.right, 504);
+    EXPECT_EQ(inner.bottom, 20);
+
+    Canvas canvas(505, 21, RGB(255, 0, 0));
+    edit->PaintSelf(canvas.Dc());
+    const COLORREF shadow = RGB(160, 160, 160);  // clBtnShadow
+    for (auto [x, y] : {std::pair{0, 0}, {504, 0}, {0, 20}, {504, 20}, {250, 0}, {250, 20}, {0, 10}, {504, 10}})
+        EXPECT_EQ(Rgb(canvas.Pixel(x, y)), Rgb(shadow)) << x << "," << y;
+    EXPECT_EQ(Rgb(canvas.Pixel(1, 1)), "255,255,255");
+
+    // The field asks its frame for its colours; the frame hands the question back.
+    HDC dc = GetDC(edit->EditHandle());
+    const LRESULT brush = SendMessageW(edit->Handle(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(edit->EditHandle()));
+    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
+    ReleaseDC(edit->EditHandle(), dc);
+}
+
+TEST_F(Win32Test, VersionPaneShowsTheFileVersionAfterTheLabel)
+{
+    auto* pane = dynamic_cast<Win32VersionPane*>(FrontEnd().CreateVersionPane(
+        window.get(), "RzVersionInfoStatus1", {55, 278, 169, 20}, u"Product version:", {255, 0, 0}));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->Value(), u"1.0.0.14");
+    EXPECT_EQ(pane->FieldLabel(), u"Product version:");
+    EXPECT_EQ(pane->LabelLeft(), 3);
+
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, DefaultWindowFont());
+    SIZE text{};
+    GetTextExtentPoint32W(screen, L"Product version:", 16, &text);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(pane->ValueLeft(), text.cx + 4);
+
+    Canvas canvas(169, 20);
+    pane->PaintSelf(canvas.Dc());
+    int firstRed = -1, lastRed = -1, firstDark = -1;
+    for (int x = 0; x < 169; ++x)
+        for (int y = 0; y < 20; ++y) {
+            const COLORREF c = canvas.Pixel(x, y);
+            if (GetRValue(c) > 128 && GetGValue(c) < 100) {
+                if (firstRed < 0)
+                    firstRed = x;
+                lastRed = x;
+            } else if (GetRValue(c) < 100 && firstDark < 0) {
+                firstDark = x;
+            }
+        }
+    EXPECT_GE(firstRed, pane->LabelLeft());
+    EXPECT_LT(lastRed, pane->ValueLeft());
+    EXPECT_GE(firstDark, pane->ValueLeft() + pane->TextOffset());
+
+    // Disabled, both texts are grey: no label colour left.
+    pane->SetEnabled(false);
+    Canvas grey(169, 20);
+    pane->PaintSelf(grey.Dc());
+    for (int x = 0; x < 169; ++x)
+        for (int y = 0; y < 20; ++y) {
+            const COLORREF c = grey.Pixel(x, y);
+            ASSERT_FALSE(GetRValue(c) > 128 && GetGValue(c) < 100) << x << "," << y;
+        }
+}
+
+}  // namespace
+}  // namespace quelvo::frontend::win32::test
