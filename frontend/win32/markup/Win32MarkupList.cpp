@@ -161,6 +161,24 @@ std::u16string Win32MarkupList::AnchorAt(POINT pos, int* index) const
     return found.overLink ? found.linkTarget : std::u16string();
 }
 
+// Whole, at the bottom if it was cut off there: not every native list
+// scrolls a half-shown row into view when it is pressed.
+void Win32MarkupList::ScrollIntoView(int index)
+{
+    if (index < 0 || index >= Count())
+        return;
+    const int top = TopIndex();
+    if (index < top) {
+        SetTopIndex(index);
+        return;
+    }
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int whole = std::max(1, static_cast<int>(client.bottom) / m_itemHeight);
+    if (index >= top + whole)
+        SetTopIndex(index - whole + 1);
+}
+
 // ---- painting --------------------------------------------------------------
 
 void Win32MarkupList::RenderItem(HDC dc, int index, const RECT& rect) const
@@ -256,6 +274,8 @@ LRESULT Win32MarkupList::Press(UINT message, WPARAM wParam, LPARAM lParam)
     int index = -1;
     const std::u16string anchor = AnchorAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, &index);
     const LRESULT result = DefaultHandling(message, wParam, lParam);
+    if (message == WM_LBUTTONDOWN)
+        ScrollIntoView(static_cast<int>(SendMessageW(Handle(), LB_GETCARETINDEX, 0, 0)));
     if (anchor.empty())
         return result;
     if (IsDesktopTarget(anchor)) {

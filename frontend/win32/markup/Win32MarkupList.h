@@ -63,6 +63,7 @@ protected:
 private:
     LRESULT Press(UINT message, WPARAM wParam, LPARAM lParam);
     void PointerMoved(POINT pos);
+    void ScrollIntoView(int index);
     void Paint();
     void RenderItem(HDC dc, int index, const RECT& rect) const;
 

@@ -3,7 +3,6 @@
 #include "frontend/Services.h"
 #include "frontend/win32/markup/GdiSurface.h"
 
-#include <mshtml.h>
 #include <oleauto.h>
 
 #include <utility>
@@ -129,6 +128,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuelvoWebBrowser";
 
+// The HTML document engine the control shows pages with.
+constexpr CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
 Win32WebBrowser::TBrowserObjectMaker& Maker()
 {
     static Win32WebBrowser::TBrowserObjectMaker maker;
@@ -140,7 +142,7 @@ Win32WebBrowser::TBrowserObjectMaker& Maker()
 IUnknown* MakeSystemBrowser()
 {
     IUnknown* document = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+    if (FAILED(CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                 reinterpret_cast<void**>(&document)))
         || !document)
         return nullptr;
