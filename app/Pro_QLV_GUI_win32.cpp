@@ -32,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     try {
         auto window = std::make_unique<quelvo::app::TForm_QLVO_GUI>(frontEnd);
         window->Show();
-        result = frontEnd.RunMessageLoop();
+        result = quelvo::frontend::win32::RunMessageLoop();
     } catch (const std::exception& e) {
         // Nothing is left to show it in but the message box itself.
         quelvo::app::func_ShowError(frontEnd, nullptr, quelvo::app::FromExceptionText(e.what()));

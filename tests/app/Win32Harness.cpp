@@ -141,7 +141,7 @@ public:
     {
 #if __has_include("frontend/win32/markup/Win32MarkupLabel.h")
         if (auto* native = dynamic_cast<frontend::win32::Win32MarkupLabel*>(label))
-            return native->AnchorAt(x, y);
+            return native->AnchorAt(POINT{x, y});
 #endif
         (void)label, (void)x, (void)y;
         return {};
