@@ -352,8 +352,12 @@ bool Win32MarkupList::HandleReflected(UINT message, WPARAM, LPARAM lParam, LRESU
         *result = TRUE;
         return true;
     case WM_CTLCOLORLISTBOX:
-        if (!m_brush)
+        if (!m_brush || m_brushColour != Color) {
+            if (m_brush)
+                DeleteObject(m_brush);
             m_brush = CreateSolidBrush(ToColorRef(Color));
+            m_brushColour = Color;
+        }
         *result = reinterpret_cast<LRESULT>(m_brush);
         return true;
     default:

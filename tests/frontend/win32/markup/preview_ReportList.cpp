@@ -1,13 +1,17 @@
 // Not a test: the report list and its count label in a window, to look at
-// under Xvfb. Runs for the seconds given (default 5), then exits.
+// under Xvfb; with "browser" after the seconds, the lookup page's browser
+// where it cannot start. Runs for the seconds given (default 5), then exits.
 
 #include "Win32TestUtil.h"
 
 #include "frontend/win32/markup/Win32MarkupLabel.h"
 #include "frontend/win32/markup/Win32MarkupList.h"
+#include "frontend/win32/markup/Win32WebBrowser.h"
 #include "report/Unit_QLV_ReportRows.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 using namespace quelvo::frontend;
 using namespace quelvo::frontend::win32;
@@ -38,6 +42,14 @@ int main(int argc, char** argv)
     list.Add(rows::CheckItem(u".qqq"));
     list.Add(std::u16string(rows::kValidHeader));
     list.Add(rows::ValidItem(u".txt"));
+    std::unique_ptr<Win32WebBrowser> browser;
+    if (argc > 2 && std::strcmp(argv[2], "browser") == 0) {
+        list.SetVisible(false);
+        count.SetVisible(false);
+        browser = std::make_unique<Win32WebBrowser>(&host, "WB_QLVO_FindSoftware", TRect{8, 11, 548, 300},
+                                                    [](const std::u16string&) {});
+        browser->Navigate(u"http://lookup.quelvo.example/ext/file_ext.php?ext[]=abc", 12);
+    }
     SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, nullptr);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
