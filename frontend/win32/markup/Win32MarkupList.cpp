@@ -278,6 +278,10 @@ LRESULT Win32MarkupList::Press(UINT message, WPARAM wParam, LPARAM lParam)
         ScrollIntoView(static_cast<int>(SendMessageW(Handle(), LB_GETCARETINDEX, 0, 0)));
     if (anchor.empty())
         return result;
+    // A link press is no drag: the native list lets the mouse go, so that it
+    // neither selects nor scrolls under a message box the event opens.
+    if (GetCapture() == Handle())
+        ReleaseCapture();
     if (IsDesktopTarget(anchor)) {
         if (IsOpenableAddress(anchor) && OpenDesktop)
             OpenDesktop(anchor);
@@ -352,8 +356,12 @@ bool Win32MarkupList::HandleReflected(UINT message, WPARAM, LPARAM lParam, LRESU
         *result = TRUE;
         return true;
     case WM_CTLCOLORLISTBOX:
-        if (!m_brush)
+        if (!m_brush || m_brushColour != Color) {
+            if (m_brush)
+                DeleteObject(m_brush);
             m_brush = CreateSolidBrush(ToColorRef(Color));
+            m_brushColour = Color;
+        }
         *result = reinterpret_cast<LRESULT>(m_brush);
         return true;
     default:

@@ -76,7 +76,8 @@ private:
     bool m_overLink = false;
     std::u16string m_oldAnchor;
     HCURSOR m_oldCursor = nullptr;
-    HBRUSH m_brush = nullptr;
+    HBRUSH m_brush = nullptr;  // the native list's own background, in Color
+    markup::Rgb m_brushColour;
 };
 
 }  // namespace quelvo::frontend::win32

@@ -162,6 +162,23 @@ TEST_F(Win32MarkupListTest, ActsOnTheHalfShownNinthRowForEveryMouseButton)
     EXPECT_EQ(m_clicks, (std::vector<Fired>{{4, Ext(4)}}));
 }
 
+TEST_F(Win32MarkupListTest, LetsTheMouseGoAfterALinkPress)
+{
+    AddCheckRows(20);
+    // The event opens a modal box; the pointer then moves below the list.
+    m_list->OnAnchorClick = [this](TObject*, int index, const std::u16string& anchor) {
+        m_clicks.push_back({index, anchor});
+        EXPECT_NE(GetCapture(), List());
+        SendMessageW(List(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(70, 400));
+        Pump();
+    };
+    SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(70, 15));
+    EXPECT_EQ(m_clicks, (std::vector<Fired>{{0, u"check " + Ext(0)}}));
+    EXPECT_EQ(m_list->TopIndex(), 0);
+    EXPECT_NE(GetCapture(), List());
+    SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(70, 15));
+}
+
 TEST_F(Win32MarkupListTest, FiresTwiceForADoubleClick)
 {
     m_list->Add(rows::CheckItem(u".doc"));
