@@ -112,10 +112,17 @@ void Win32Bitmap::DrawBlended(HDC dc, int x, int y) const
 {
     if (!m_bitmap)
         return;
+    // Only the part the target can show is blended: a small control paints
+    // its ancestors' whole pictures behind it, and blending costs per pixel.
+    RECT visible{x, y, x + m_width, y + m_height};
+    RECT clip{};
+    if (GetClipBox(dc, &clip) != ERROR && !IntersectRect(&visible, &visible, &clip))
+        return;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, m_bitmap);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, m_width, m_height, mem, 0, 0, m_width, m_height, blend);
+    AlphaBlend(dc, visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top, mem,
+               visible.left - x, visible.top - y, visible.right - visible.left, visible.bottom - visible.top, blend);
     SelectObject(mem, old);
     DeleteDC(mem);
 }
