@@ -87,6 +87,8 @@ TEST(Win32MainWindowLife, ShowFiresOnShowOnceBeforeVisibleAndCloseOnceThenQuits)
     EXPECT_FALSE(IsWindowVisible(h));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    window->Show();
+    EXPECT_FALSE(IsWindowVisible(h));
     window.reset();
     EXPECT_FALSE(IsWindow(h));
     DrainQuit();
@@ -141,6 +143,24 @@ TEST_F(Win32Test, PostedTasksRunOnTheUiThreadInTheOrderPosted)
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
         EXPECT_EQ(threads[static_cast<std::size_t>(i)], ui);
     }
+}
+
+TEST(Win32MainWindowLife, PostedTasksStillRunOnceTheWindowHasClosed)
+{
+    DrainQuit();
+    auto window = FrontEnd().CreateMainWindow("Form_QLVO_GUI", 740, 530, kSky);
+    window->Show();
+    window->Close();
+    int ran = 0;
+    FrontEnd().Post([&] { ++ran; });
+    FrontEnd().ProcessMessages();
+    FrontEnd().ProcessMessages();
+    EXPECT_EQ(ran, 1);
+    // The quit stays for the loop that is to end.
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    window.reset();
+    DrainQuit();
 }
 
 TEST_F(Win32Test, MessageBoxAndShellGoThroughTheirSeams)
