@@ -243,6 +243,27 @@ TEST_F(Win32Test, TabMovesTheFocusAlongTheTabOrderSkippingWhatCannotTakeIt)
     EXPECT_EQ(tab(true), field);
 }
 
+TEST(WindowFonts, TahomaElevenPixelsIsTheWindowFontAndArialIsBold)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, DefaultWindowFont());
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    // Real Tahoma: scripts/test-windows puts it into the prefix.
+    EXPECT_STREQ(face, L"Tahoma");
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 11);
+
+    SelectObject(dc, WindowFont({u"Arial", 13, true}));
+    GetTextMetricsW(dc, &metrics);
+    EXPECT_EQ(metrics.tmWeight, FW_BOLD);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 13);
+    EXPECT_EQ(WindowFont({u"Arial", 13, true}), WindowFont({u"Arial", 13, true}));  // made once
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+}
+
 TEST(Artwork, EveryFileOfTheWindowIsEmbedded)
 {
     std::vector<std::uint8_t> bytes;
