@@ -3,6 +3,8 @@
 // The window's artwork, embedded in the executable as RCDATA resources so
 // that Quelvo.exe is one file. Names are the files' paths under resources/
 // ("background.png", "buttons/Bn_StartScan_Up.bmp", "pictures/idxs.1.bmp").
+// An executable carries them when linked with quelvo_win32_artwork(target)
+// (frontend/win32/CMakeLists.txt).
 
 #include <cstdint>
 #include <string_view>

@@ -493,8 +493,16 @@ LRESULT Win32BitmapButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
         if (wParam == L'\r' || wParam == L' ')
             return 0;  // no beep
         break;
-    case WM_SETFOCUS:
     case WM_KILLFOCUS:
+        // A Space press ends with the focus, without a click: its key
+        // release goes to another control.
+        if (m_tracking && !m_mouseTracking) {
+            m_tracking = false;
+            SetState(TButtonState::bsUp);
+        }
+        Repaint(Handle());
+        break;
+    case WM_SETFOCUS:
         Repaint(Handle());
         break;
     case WM_ENABLE:

@@ -248,13 +248,14 @@ void Win32MainWindow::SetCaption(const std::u16string& caption) { SetWindowTextW
 
 void Win32MainWindow::Show()
 {
+    // A closed window stays closed: its handlers' state is gone.
+    if (m_closed)
+        return;
     if (!m_shown) {
         m_shown = true;
         if (OnShow)
             OnShow(this);
     }
-    if (m_closed)
-        return;
     ShowWindow(Handle(), SW_SHOW);
     UpdateWindow(Handle());
 }

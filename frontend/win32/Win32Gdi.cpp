@@ -108,32 +108,49 @@ Win32Bitmap& Win32Bitmap::operator=(Win32Bitmap&& other) noexcept
     return *this;
 }
 
+namespace {
+
+// The part of a w x h picture at (x, y) that the device context can show:
+// painting a small control's background then copies only what it needs.
+bool VisiblePart(HDC dc, int x, int y, int w, int h, RECT* part)
+{
+    const RECT whole{x, y, x + w, y + h};
+    RECT clip{};
+    const int kind = GetClipBox(dc, &clip);
+    if (kind == NULLREGION)
+        return false;
+    if (kind == ERROR) {
+        *part = whole;
+        return true;
+    }
+    return IntersectRect(part, &whole, &clip) != FALSE;
+}
+
+}  // namespace
+
 void Win32Bitmap::DrawBlended(HDC dc, int x, int y) const
 {
-    if (!m_bitmap)
-        return;
-    // Only the part the target can show is blended: a small control paints
-    // its ancestors' whole pictures behind it, and blending costs per pixel.
-    RECT visible{x, y, x + m_width, y + m_height};
-    RECT clip{};
-    if (GetClipBox(dc, &clip) != ERROR && !IntersectRect(&visible, &visible, &clip))
+    RECT part{};
+    if (!m_bitmap || !VisiblePart(dc, x, y, m_width, m_height, &part))
         return;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, m_bitmap);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top, mem,
-               visible.left - x, visible.top - y, visible.right - visible.left, visible.bottom - visible.top, blend);
+    AlphaBlend(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, mem, part.left - x,
+               part.top - y, part.right - part.left, part.bottom - part.top, blend);
     SelectObject(mem, old);
     DeleteDC(mem);
 }
 
 void Win32Bitmap::DrawOpaque(HDC dc, int x, int y) const
 {
-    if (!m_bitmap)
+    RECT part{};
+    if (!m_bitmap || !VisiblePart(dc, x, y, m_width, m_height, &part))
         return;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, m_bitmap);
-    BitBlt(dc, x, y, m_width, m_height, mem, 0, 0, SRCCOPY);
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, mem, part.left - x,
+           part.top - y, SRCCOPY);
     SelectObject(mem, old);
     DeleteDC(mem);
 }

@@ -45,6 +45,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                     true);
     ui.CreateButton(bg, "Bn_QLVO_PageAbout", -1, 173, "buttons/Bn_PageAbout_Up.bmp", "buttons/Bn_PageAbout_Hot.bmp",
                     true);
+    TPage* report = ui.CreatePage(stack, "TS_QLVO_Step3", sky);
+    ui.CreatePicture(report, "Image3", {0, 0, 565, 463}, "page_report.png");
+    TMarkupLabel* summary = ui.CreateMarkupLabel(report, "RLB_QLVO_TipDetectedCount", {112, 24, 425, 66},
+                                                 {u"Tahoma", 8, false, false, {0, 0, 0}});
+    summary->AddText(u"<B>3</B> problems found. <A href=\"https://example.org/\">Details</A>");
+    TMarkupListBox* list = ui.CreateMarkupList(report, "HLB_QLVO_InvailExeName", {10, 108, 544, 286},
+                                               {u"Tahoma", 8, false, false, {0, 0, 0}}, 32);
+    for (int i = 0; i < 12; ++i)
+        list->Add(u"<IMG src=\"idxs.1\"> <B>.ext" + std::u16string(1, char16_t(u'a' + i)) +
+                  u"</B> needs a new application");
     TPanelControl* status = ui.CreatePanel(scanning, "RzPanel1", {109, 12, 451, 89});
     ui.CreateLabel(status, "RzLabel1", {8, 21, 105, 13}, u"Status:", {u"Arial", 11, true}, {255, 255, 255}, false);
     TAnimatedPicture* animation = ui.CreateAnimatedPicture(scanning, "ADP_QLVO_Scanning", {20, 25, 80, 74},
@@ -58,10 +68,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         stack->SetActivePage(start);
         pageScan->SetEnabled(false);
     };
-    // QUELVO_DEMO_PAGE=2 shows the scanning page.
+    // QUELVO_DEMO_PAGE=2 shows the scanning page, 3 the report page.
     char page[8] = {};
     if (GetEnvironmentVariableA("QUELVO_DEMO_PAGE", page, sizeof page) && page[0] == '2')
         window->OnShow = [&](TObject*) { stack->SetActivePage(scanning); };
+    if (page[0] == '3')
+        window->OnShow = [&](TObject*) { stack->SetActivePage(report); };
     window->Show();
     const int code = RunMessageLoop();
     window.reset();

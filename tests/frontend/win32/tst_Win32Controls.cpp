@@ -135,6 +135,14 @@ TEST_F(ButtonTest, EnterClicksAtOnceAndSpaceHoldsDownUntilReleased)
     SendMessageW(h, WM_KEYUP, VK_SPACE, 0xC0000000);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(button->State(), TButtonState::bsUp);
+
+    // Losing the focus mid-press ends it without a click.
+    SendMessageW(h, WM_KEYDOWN, VK_SPACE, 0);
+    SetFocus(HandleOf(window.get()));
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    EXPECT_FALSE(button->Tracking());
+    SendMessageW(h, WM_KEYUP, VK_SPACE, 0xC0000000);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST_F(ButtonTest, HotWhileTheMouseIsOver)

@@ -87,6 +87,8 @@ TEST(Win32MainWindowLife, ShowFiresOnShowOnceBeforeVisibleAndCloseOnceThenQuits)
     EXPECT_FALSE(IsWindowVisible(h));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    window->Show();
+    EXPECT_FALSE(IsWindowVisible(h));
     window.reset();
     EXPECT_FALSE(IsWindow(h));
     DrainQuit();
@@ -141,6 +143,24 @@ TEST_F(Win32Test, PostedTasksRunOnTheUiThreadInTheOrderPosted)
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
         EXPECT_EQ(threads[static_cast<std::size_t>(i)], ui);
     }
+}
+
+TEST(Win32MainWindowLife, PostedTasksStillRunOnceTheWindowHasClosed)
+{
+    DrainQuit();
+    auto window = FrontEnd().CreateMainWindow("Form_QLVO_GUI", 740, 530, kSky);
+    window->Show();
+    window->Close();
+    int ran = 0;
+    FrontEnd().Post([&] { ++ran; });
+    FrontEnd().ProcessMessages();
+    FrontEnd().ProcessMessages();
+    EXPECT_EQ(ran, 1);
+    // The quit stays for the loop that is to end.
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    window.reset();
+    DrainQuit();
 }
 
 TEST_F(Win32Test, MessageBoxAndShellGoThroughTheirSeams)
@@ -221,6 +241,27 @@ TEST_F(Win32Test, TabMovesTheFocusAlongTheTabOrderSkippingWhatCannotTakeIt)
     EXPECT_EQ(tab(false), HandleOf(b));  // round again
     EXPECT_EQ(tab(true), HandleOf(a));
     EXPECT_EQ(tab(true), field);
+}
+
+TEST(WindowFonts, TahomaElevenPixelsIsTheWindowFontAndArialIsBold)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, DefaultWindowFont());
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    // Real Tahoma: scripts/test-windows puts it into the prefix.
+    EXPECT_STREQ(face, L"Tahoma");
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 11);
+
+    SelectObject(dc, WindowFont({u"Arial", 13, true}));
+    GetTextMetricsW(dc, &metrics);
+    EXPECT_EQ(metrics.tmWeight, FW_BOLD);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 13);
+    EXPECT_EQ(WindowFont({u"Arial", 13, true}), WindowFont({u"Arial", 13, true}));  // made once
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
 }
 
 TEST(Artwork, EveryFileOfTheWindowIsEmbedded)
