@@ -254,9 +254,8 @@ void QtSurface::DrawPicture(const Picture& picture, int x, int y) {
         html->Draw(*m_painter, x, y);
         return;
     }
-    const int w = html->Width() * m_dpi / 96;
-    const int h = html->Height() * m_dpi / 96;
-    m_painter->drawImage(QRect(x, y, w, h), html->Image());
+    const Size size = ScaledPictureSize(picture, m_dpi);
+    m_painter->drawImage(QRect(x, y, size.width, size.height), html->Image());
 }
 
 std::optional<Rgb> QtSurface::ThemeColour(std::u16string_view name) const {

@@ -1,5 +1,6 @@
 #include "MarkupTestUtil.h"
 
+#include "markup/qt/MeasureSurface.h"
 #include "markup/qt/QtSurface.h"
 
 #include <QFontInfo>
@@ -49,6 +50,8 @@ private slots:
     void shouldDrawTextOnBoxBottomWithTransparentBackground();
     void shouldUnderlineMnemonicCharacter();
     void shouldDrawExactLinesFillsAndOpaquePictures();
+    void shouldDrawAndMeasurePicturesAtTheRoundedScaledSize_data();
+    void shouldDrawAndMeasurePicturesAtTheRoundedScaledSize();
     void shouldResolveThemeColoursByName();
     void shouldRestorePainterState();
 };
@@ -167,6 +170,38 @@ void TestQtSurface::shouldDrawExactLinesFillsAndOpaquePictures() {
     QCOMPARE(image.pixelColor(69, 49), QColor("#204080"));
     QCOMPARE(image.pixelColor(70, 49), QColor(Qt::white));
     QCOMPARE(image.pixelColor(69, 50), QColor(Qt::white));
+}
+
+void TestQtSurface::shouldDrawAndMeasurePicturesAtTheRoundedScaledSize_data() {
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("scaled");
+    QTest::newRow("30 px at 120 dpi") << 120 << 30 << 38;  // 37.5
+    QTest::newRow("31 px at 144 dpi") << 144 << 31 << 47;  // 46.5
+    QTest::newRow("30 px at 144 dpi") << 144 << 30 << 45;
+}
+
+// The engine lays a picture out at the rounded size: drawing and measuring must cover the same pixels.
+void TestQtSurface::shouldDrawAndMeasurePicturesAtTheRoundedScaledSize() {
+    QFETCH(int, dpi);
+    QFETCH(int, side);
+    QFETCH(int, scaled);
+    QImage image = WhiteImage(100, 100);
+    THTMLPicture picture;
+    QImage solid(side, side, QImage::Format_RGB32);
+    solid.fill(QColor("#204080"));
+    picture.SetImage(solid);
+    {
+        QPainter painter(&image);
+        QtSurface surface(&painter, dpi);
+        surface.DrawPicture(picture, 10, 5);
+        MeasureSurface measure(surface);
+        measure.DrawPicture(picture, 10, 5);
+        QCOMPARE(measure.Bottom(), 5 + scaled);
+    }
+    QCOMPARE(image.pixelColor(10 + scaled - 1, 5 + scaled - 1), QColor("#204080"));
+    QCOMPARE(image.pixelColor(10 + scaled, 5 + scaled / 2), QColor(Qt::white));
+    QCOMPARE(image.pixelColor(10 + scaled / 2, 5 + scaled), QColor(Qt::white));
 }
 
 void TestQtSurface::shouldResolveThemeColoursByName() {
