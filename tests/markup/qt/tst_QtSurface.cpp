@@ -46,6 +46,7 @@ private slots:
     void shouldConvertPointsToPixelsAtDensity_data();
     void shouldConvertPointsToPixelsAtDensity();
     void shouldResolveTahomaAndArial();
+    void shouldDrawBoldTahomaHeavierThanRegular();
     void shouldMeasureMnemonicsAndTabs();
     void shouldDrawTextOnBoxBottomWithTransparentBackground();
     void shouldUnderlineMnemonicCharacter();
@@ -95,6 +96,36 @@ void TestQtSurface::shouldResolveTahomaAndArial() {
     // An empty or zero-point font never breaks measuring.
     surface.SelectFont(Font(u"", 0));
     QVERIFY(surface.TextHeight() > 0);
+}
+
+// Wine's Tahoma Bold has the regular strokes: bold runs must still look bold.
+void TestQtSurface::shouldDrawBoldTahomaHeavierThanRegular() {
+    QFont bold("Tahoma");
+    bold.setPixelSize(11);
+    bold.setBold(true);
+    QCOMPARE(QFontInfo(bold).family(), QString("Tahoma"));
+    QCOMPARE(QFontInfo(bold).styleName(), QString("Bold"));
+
+    const auto ink = [](bool isBold, bool underline) {
+        QImage image = WhiteImage(300, 30);
+        {
+            QPainter painter(&image);
+            QtSurface surface(&painter, 96);
+            surface.SelectFont(FontSpec{u"Tahoma", 8, isBold, underline, kBlack});
+            surface.DrawText(Rect{2, 0, 300, 20}, u"Copyright (C) 2026 Quelvo.", false);
+        }
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) sum += 255 - qGray(image.pixel(x, y));
+        return sum;
+    };
+    QVERIFY2(ink(true, false) > 1.3 * ink(false, false),
+             qPrintable(QString("bold %1, regular %2").arg(ink(true, false)).arg(ink(false, false))));
+    QVERIFY(ink(true, true) > 1.3 * ink(false, true));
+    // Measuring keeps the bold face's own advances.
+    QtSurface metrics(nullptr, 96);
+    metrics.SelectFont(FontSpec{u"Tahoma", 8, true, false, kBlack});
+    QCOMPARE(metrics.MeasureText(u"Copyright", false).width, QFontMetrics(bold).horizontalAdvance("Copyright"));
 }
 
 void TestQtSurface::shouldMeasureMnemonicsAndTabs() {
