@@ -46,6 +46,49 @@ void LoadFileTypeLibText(std::u16string_view text, TextDictionary& Lib)
     });
 }
 
+std::optional<std::u16string> func_LibraryFileProblem(const std::filesystem::path& FileName)
+{
+    namespace fs = std::filesystem;
+    const auto shown = [](const fs::path& path) {
+        fs::path preferred = path;
+        return u"\"" + preferred.make_preferred().u16string() + u"\"";
+    };
+    const auto message = [&](std::u16string_view what) {
+        return u"The file type library " + shown(FileName) + u" " + std::u16string(what);
+    };
+
+    std::error_code error;
+    const fs::file_status status = fs::status(FileName, error);
+    if (status.type() == fs::file_type::not_found) {
+        std::error_code ignored;
+        if (fs::is_symlink(fs::symlink_status(FileName, ignored)))
+            return message(u"is missing: it is a link to a file that does not exist");
+        if (error == std::errc::not_a_directory)
+            return message(u"is missing: a part of its folder path is a file, not a folder");
+        const fs::path folder = FileName.parent_path();
+        if (!folder.empty() && fs::status(folder, ignored).type() == fs::file_type::not_found)
+            return message(u"is missing: its folder " + shown(folder) + u" does not exist");
+        return message(u"is missing: no such file");
+    }
+    if (error) {
+        // The name could not be looked up at all: a folder on the way refuses it.
+        const std::u16string reason = platform::FromUtf8(error.message());
+        if (error == std::errc::permission_denied)
+            return message(u"cannot be reached: a folder on its path cannot be read (" + reason + u")");
+        return message(u"cannot be reached: " + reason);
+    }
+    if (status.type() == fs::file_type::directory)
+        return message(u"is not a file: it is a folder");
+    if (status.type() != fs::file_type::regular)
+        return message(u"is not a file: it is a device, pipe or socket");
+    try {
+        platform::ReadTextFile(FileName);
+    } catch (const platform::TextFileError& e) {
+        return message(u"cannot be read: " + platform::FromUtf8(e.Reason()));
+    }
+    return std::nullopt;
+}
+
 bool func_LoadFileTypeLib(const std::filesystem::path& FileName, TextDictionary& Lib)
 {
     // Read everything first so that a failure adds nothing.

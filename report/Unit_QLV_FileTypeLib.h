@@ -15,6 +15,8 @@
 #include "platform/Dictionary.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace quelvo::report {
@@ -30,5 +32,14 @@ bool func_LoadFileTypeLib(const std::filesystem::path& FileName, platform::TextD
 
 // The same rules over text already decoded.
 void LoadFileTypeLibText(std::u16string_view text, platform::TextDictionary& Lib);
+
+// Why the library file FileName cannot be used, as the whole message for the
+// user, or none when it is a file that can be opened for reading. The message
+// says what is true: "The file type library \"<FileName>\" is missing: no
+// such file", "... is missing: its folder \"<folder>\" does not exist",
+// "... is not a file: it is a folder", "... cannot be reached: a folder on
+// its path cannot be read (<system reason>)", "... cannot be read: <system
+// reason>", and a few rarer ones.
+std::optional<std::u16string> func_LibraryFileProblem(const std::filesystem::path& FileName);
 
 }  // namespace quelvo::report

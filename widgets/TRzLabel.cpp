@@ -2,6 +2,8 @@
 
 #include "widgets/Colors.h"
 
+#include "markup/qt/BoldText.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -88,7 +90,9 @@ void TRzLabel::AdjustSize()
         resize(width(), std::max(bounds.height(), metrics.height()));
     } else {
         const QSize text = metrics.size(Qt::TextSingleLine, FCaption);
-        resize(text.width(), std::max(text.height(), metrics.height()));
+        // An overstruck bold reaches one pixel further right.
+        const int strike = FCaption.isEmpty() ? 0 : markup::OverstrikeCount(font()) - 1;
+        resize(text.width() + strike, std::max(text.height(), metrics.height()));
     }
 }
 
@@ -100,7 +104,7 @@ void TRzLabel::paintEvent(QPaintEvent*)
         p.fillRect(rect(), FColor);
     p.setFont(font());
     p.setPen(FFontColor);
-    p.drawText(rect(), TextFlags(), FCaption);
+    markup::DrawBoldAwareText(p, rect(), TextFlags(), FCaption);
 }
 
 void TRzLabel::changeEvent(QEvent* e)

@@ -65,9 +65,8 @@ void TRzVersionInfoStatus::paintEvent(QPaintEvent*)
     p.setPen(isEnabled() ? FFieldLabelColor : clGrayText());
     p.drawText(QRect(LabelLeft(), 0, labelWidth, height()), Qt::AlignLeft | Qt::AlignVCenter,
                FFieldLabel);
-    // The value keeps the pane's text offset inside its own part.
     QRect value = rect();
-    value.setLeft(ValueLeft() + FTextOffset);
+    value.setLeft(ValueLeft());
     p.setPen(isEnabled() ? palette().color(QPalette::WindowText) : clGrayText());
     p.drawText(value, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Caption());
 }

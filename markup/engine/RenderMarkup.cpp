@@ -531,11 +531,6 @@ private:
             pen_.x = layout_.left + *n;
     }
 
-    int Scaled(int pixels) const
-    {
-        const int dpi = surface_.Dpi();
-        return dpi == 96 ? pixels : ClampToInt((static_cast<long long>(pixels) * dpi + 48) / 96);
-    }
 
     TagResult Image(View tag, Pass pass, LineBox& box, bool mayBreak)
     {
@@ -548,8 +543,9 @@ private:
         const Picture* picture = pictures_->FindPicture(*name);
         if (picture == nullptr)
             return TagResult::Continue;
-        const long long width = Scaled(picture->Width());
-        const long long height = Scaled(picture->Height());
+        const Size scaled = ScaledPictureSize(*picture, surface_.Dpi());
+        const long long width = scaled.width;
+        const long long height = scaled.height;
 
         if (pass == Pass::Measure) {
             if (wordWrap_ && mayBreak && Offset() + width > AvailableWidth()

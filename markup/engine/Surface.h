@@ -5,6 +5,7 @@
 // with fixed metrics. Coordinates are device pixels; rectangles exclude their
 // right and bottom edges.
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,6 +48,22 @@ public:
     virtual int Height() const = 0;
 };
 
+// A picture length on a device of dpi dots per inch: pixels * dpi / 96,
+// rounded to nearest. Layout, drawing, measuring and hit-testing all scale
+// by this one rule, so that they agree to the pixel.
+inline int ScaledPictureLength(int pixels, int dpi)
+{
+    if (dpi == 96)
+        return pixels;
+    const long long scaled = (static_cast<long long>(pixels) * dpi + 48) / 96;
+    return scaled > INT_MAX ? INT_MAX : scaled < INT_MIN ? INT_MIN : static_cast<int>(scaled);
+}
+
+inline Size ScaledPictureSize(const Picture& picture, int dpi)
+{
+    return Size{ScaledPictureLength(picture.Width(), dpi), ScaledPictureLength(picture.Height(), dpi)};
+}
+
 // Where <IMG src> names are looked up (the picture container).
 class PictureSource {
 public:
@@ -80,7 +97,8 @@ public:
     virtual void FillRect(const Rect& rect, Rgb colour) = 0;
     // A one-pixel line from (x1, y1) to (x2, y2), the end point excluded.
     virtual void DrawLine(int x1, int y1, int x2, int y2, Rgb colour) = 0;
-    // Opaque, natural size, top-left corner at (x, y).
+    // Opaque, top-left corner at (x, y), its natural size scaled by
+    // ScaledPictureSize(picture, Dpi()).
     virtual void DrawPicture(const Picture& picture, int x, int y) = 0;
 
     // A desktop theme colour by its name ("clWindow", "clBtnFace"...), or none

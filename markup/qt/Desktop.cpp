@@ -1,5 +1,7 @@
 #include "markup/qt/Desktop.h"
 
+#include "markup/engine/ListBoxLinks.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -38,7 +40,8 @@ DesktopOpener SetDesktopOpener(DesktopOpener opener) {
 }
 
 bool IsDesktopTarget(const QString& target) {
-    return target.contains(QLatin1String("://")) || target.contains(QLatin1String("mailto:"));
+    return IsDesktopTarget(std::u16string_view(reinterpret_cast<const char16_t*>(target.utf16()),
+                                               static_cast<std::size_t>(target.size())));
 }
 
 }  // namespace quelvo::markup

@@ -161,17 +161,34 @@ int THTMListBox::ItemAtPos(QPoint pos) const {
     return -1;
 }
 
-QString THTMListBox::AnchorAt(QPoint pos, int* index) const {
-    const int item = ItemAtPos(pos);
-    if (index) *index = item;
-    if (item < 0) return {};
-    // Located over the item rectangle itself, not the drawing's 2-pixel inset.
+namespace {
+// The list's items as the toolkit-free link logic sees them.
+class ItemsView : public ListBoxItems {
+public:
+    explicit ItemsView(const THTMListBox& list) : m_list(list) {}
+    int Count() const override { return m_list.Items().Count(); }
+    int ItemAtPoint(Point point) const override { return m_list.ItemAtPos(QPoint(point.x, point.y)); }
+    Rect ItemRect(int index) const override { return ToRect(m_list.ItemRect(index)); }
+    std::u16string_view ItemText(int index) const override { return m_list.Items().Text(index); }
+
+private:
+    const THTMListBox& m_list;
+};
+}  // namespace
+
+ListBoxLink THTMListBox::LinkAt(QPoint pos) const {
     QtSurface metrics(nullptr, viewport()->logicalDpiY(), palette());
-    const MarkupResult found =
-        LocateMarkupLink(metrics, m_items.Text(item), ToRect(ItemRect(item)), m_font, ToRgb(m_urlColor),
-                         !m_ellipsis, 0, m_pictures, Point{pos.x(), pos.y()});
-    return found.overLink ? ToQString(found.linkTarget) : QString();
+    const ListBoxLinkStyle style{m_font, ToRgb(m_urlColor), !m_ellipsis, m_pictures};
+    return FindListBoxLink(metrics, ItemsView(*this), style, Point{pos.x(), pos.y()});
 }
+
+QString THTMListBox::AnchorAt(QPoint pos, int* index) const {
+    const ListBoxLink link = LinkAt(pos);
+    if (index) *index = link.index;
+    return ToQString(link.target);
+}
+
+QString THTMListBox::FOldAnchor() const { return ToQString(m_links.FOldAnchor()); }
 
 // ---- current item --------------------------------------------------------
 
@@ -264,23 +281,16 @@ QSize THTMListBox::sizeHint() const { return QSize(200, 150); }
 // ---- pointer -------------------------------------------------------------
 
 void THTMListBox::mouseMoveEvent(QMouseEvent* event) {
-    int index = -1;
-    const QString anchor = AnchorAt(event->position().toPoint(), &index);
     QWidget* port = viewport();
-    const bool handShown = port->cursor().shape() == Qt::PointingHandCursor;
-    if (!anchor.isEmpty()) {
-        if (anchor != m_oldAnchor && !m_oldAnchor.isEmpty() && OnAnchorExit) OnAnchorExit(this, index, m_oldAnchor);
-        if (!handShown) {
-            m_oldCursor = port->cursor();
-            port->setCursor(Qt::PointingHandCursor);
-        }
-        if (anchor != m_oldAnchor && OnAnchorEnter) OnAnchorEnter(this, index, anchor);
-        m_oldAnchor = anchor;
-    } else if (handShown && !m_oldAnchor.isEmpty()) {
-        port->setCursor(m_oldCursor);
-        const QString left = std::exchange(m_oldAnchor, QString());
-        if (OnAnchorExit) OnAnchorExit(this, index, left);
+    const ListBoxLink link = LinkAt(event->position().toPoint());
+    const ListBoxMove move = m_links.Move(link, port->cursor().shape() == Qt::PointingHandCursor);
+    if (move.restoreCursor) port->setCursor(m_oldCursor);
+    if (move.fireExit && OnAnchorExit) OnAnchorExit(this, move.exitIndex, ToQString(move.exitTarget));
+    if (move.showHand) {
+        m_oldCursor = port->cursor();
+        port->setCursor(Qt::PointingHandCursor);
     }
+    if (move.fireEnter && OnAnchorEnter) OnAnchorEnter(this, link.index, ToQString(link.target));
     QAbstractScrollArea::mouseMoveEvent(event);
 }
 
@@ -293,19 +303,21 @@ void THTMListBox::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
 void THTMListBox::Press(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (event->button() == Qt::LeftButton) {
-        const int item = ItemAtPos(pos);
-        if (item >= 0) SetItemIndex(item);
-    }
-    int index = -1;
-    const QString anchor = AnchorAt(pos, &index);
+    // The link under the pointer now counts: making the item current below
+    // may scroll a partly shown item into view and another one under the pointer.
+    const ListBoxLink link = LinkAt(pos);
+    if (event->button() == Qt::LeftButton && link.index >= 0) SetItemIndex(link.index);
     event->accept();
-    if (anchor.isEmpty()) {
+    switch (DecideListBoxPress(link)) {
+    case ListBoxPress::MouseDown:
         if (OnMouseDown) OnMouseDown(this, event->button(), pos);
-    } else if (IsDesktopTarget(anchor)) {
-        OpenWithDesktop(anchor);
-    } else if (OnAnchorClick) {
-        OnAnchorClick(this, index, anchor);
+        break;
+    case ListBoxPress::OpenWithDesktop:
+        OpenWithDesktop(ToQString(link.target));
+        break;
+    case ListBoxPress::AnchorClick:
+        if (OnAnchorClick) OnAnchorClick(this, link.index, ToQString(link.target));
+        break;
     }
 }
 

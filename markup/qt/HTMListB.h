@@ -4,6 +4,7 @@
 // by the markup engine. Scrolling is by whole items; links report presses
 // through OnAnchorClick and pointer moves through OnAnchorEnter/OnAnchorExit.
 
+#include "markup/engine/ListBoxLinks.h"
 #include "markup/engine/Surface.h"
 #include "markup/qt/MarkupStrings.h"
 
@@ -97,7 +98,7 @@ public:
     TMouseDown OnMouseDown;
 
     // Last link target under the pointer, and the cursor shown before the hand.
-    const QString& FOldAnchor() const { return m_oldAnchor; }
+    QString FOldAnchor() const;
     QCursor FOldCursor() const { return m_oldCursor; }
 
     // Paints the visible items into painter (viewport coordinates); what paintEvent does.
@@ -123,6 +124,7 @@ private:
     void UpdateScrollBar();
     void ScrollIntoView(int index);
     void Press(QMouseEvent* event);
+    ListBoxLink LinkAt(QPoint pos) const;
     void DrawItem(QPainter& painter, int index, const QRect& rect);
     int AutoHeightOf(int index) const;
     int LastTopIndex() const;
@@ -146,7 +148,7 @@ private:
     TBorderStyle m_borderStyle = bsSingle;
     bool m_multiline = false;
     int m_itemIndex = -1;
-    QString m_oldAnchor;
+    ListBoxLinkTracker m_links;
     QCursor m_oldCursor;
 };
 

@@ -30,7 +30,7 @@ public:
     void FillRect(const Rect&, Rgb) override {}
     void DrawLine(int, int y1, int, int y2, Rgb) override { Reach(std::max(y1, y2) + 1); }
     void DrawPicture(const Picture& picture, int, int y) override {
-        Reach(y + picture.Height() * Dpi() / 96);
+        Reach(y + ScaledPictureSize(picture, Dpi()).height);
     }
     std::optional<Rgb> ThemeColour(std::u16string_view name) const override {
         return m_metrics.ThemeColour(name);

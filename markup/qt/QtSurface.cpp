@@ -1,5 +1,6 @@
 #include "markup/qt/QtSurface.h"
 
+#include "markup/qt/BoldText.h"
 #include "markup/qt/Convert.h"
 #include "markup/qt/PictureContainer.h"
 #include "platform/Text.h"
@@ -19,6 +20,7 @@
 #include <map>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 namespace quelvo::markup {
 
@@ -81,6 +83,7 @@ struct QtSurface::CachedFont {
     int descent;
     int tabWidth;
     qreal ascent;  // where a static text's top lies above its baseline
+    int strikes;   // 2 for a bold face drawn no heavier than regular: overstruck
     // Rows repeat the same words on every paint and pointer move: shaping
     // them once is most of the cost of a row.
     std::unordered_map<std::u16string, int> widths;
@@ -172,7 +175,7 @@ QtSurface::CachedFont& QtSurface::Current() const {
         const int avg = std::max(1, metrics.averageCharWidth());
         auto entry = std::make_unique<CachedFont>(
             CachedFont{font, underlined, metrics, metrics.height(), metrics.descent(), 8 * avg,
-                       QFontMetricsF(font).ascent(), {}, {}});
+                       QFontMetricsF(font).ascent(), OverstrikeCount(font), {}, {}});
         it = cache.emplace(std::move(key), std::move(entry)).first;
     }
     m_cached = it->second.get();
@@ -202,12 +205,14 @@ void QtSurface::DrawText(const Rect& box, std::u16string_view text, bool mnemoni
     m_painter->setBackgroundMode(Qt::TransparentMode);
     if (!NeedsSplitting(text, mnemonics)) {
         m_painter->setFont(f.font);
-        // Static texts put their underline in the wrong place under a
-        // translated painter (a child widget's paint): links go the plain way.
-        if (m_font.underline)
-            m_painter->drawText(QPoint(box.left, baseline), ToQString(text));
-        else
-            m_painter->drawStaticText(QPointF(box.left, baseline - f.ascent), f.Static(text));
+        for (int dx = 0; dx < f.strikes; ++dx) {
+            // Static texts put their underline in the wrong place under a
+            // translated painter (a child widget's paint): links go the plain way.
+            if (m_font.underline)
+                m_painter->drawText(QPoint(box.left + dx, baseline), ToQString(text));
+            else
+                m_painter->drawStaticText(QPointF(box.left + dx, baseline - f.ascent), f.Static(text));
+        }
         return;
     }
     int x = 0;
@@ -217,7 +222,7 @@ void QtSurface::DrawText(const Rect& box, std::u16string_view text, bool mnemoni
             continue;
         }
         m_painter->setFont(piece.kind == Piece::Mnemonic ? f.underlined : f.font);
-        m_painter->drawText(QPoint(box.left + x, baseline), piece.text);
+        for (int dx = 0; dx < f.strikes; ++dx) m_painter->drawText(QPoint(box.left + x + dx, baseline), piece.text);
         x += f.Width(piece.text.toStdU16String());
     }
 }
@@ -254,9 +259,8 @@ void QtSurface::DrawPicture(const Picture& picture, int x, int y) {
         html->Draw(*m_painter, x, y);
         return;
     }
-    const int w = html->Width() * m_dpi / 96;
-    const int h = html->Height() * m_dpi / 96;
-    m_painter->drawImage(QRect(x, y, w, h), html->Image());
+    const Size size = ScaledPictureSize(picture, m_dpi);
+    m_painter->drawImage(QRect(x, y, size.width, size.height), html->Image());
 }
 
 std::optional<Rgb> QtSurface::ThemeColour(std::u16string_view name) const {
@@ -306,17 +310,19 @@ std::optional<Rgb> QtSurface::ThemeColour(std::u16string_view name) const {
 }
 
 bool RegisterMarkupFonts(const QString& fontsDir) {
-    const auto hasTahoma = [] {
-        return QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive);
+    const auto has = [](const QString& style) {
+        return QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive) &&
+               (style.isEmpty() || QFontDatabase::styles(QStringLiteral("Tahoma")).contains(style));
     };
-    if (hasTahoma()) return true;
-    for (const char* file : {"tahoma.ttf", "tahomabd.ttf"}) {
+    if (has(QStringLiteral("Bold"))) return true;
+    // Without its bold face, bold runs would be the regular face emboldened.
+    for (auto [file, style] : {std::pair{"tahoma.ttf", ""}, std::pair{"tahomabd.ttf", "Bold"}}) {
         const QString path = fontsDir + QLatin1Char('/') + QLatin1String(file);
-        if (QFile::exists(path)) QFontDatabase::addApplicationFont(path);
+        if (!has(QLatin1String(style)) && QFile::exists(path)) QFontDatabase::addApplicationFont(path);
     }
     // Fonts resolved before the registration would keep their substitutes.
     QtSurface::ClearFontCache();
-    return hasTahoma();
+    return has(QString());
 }
 
 }  // namespace quelvo::markup

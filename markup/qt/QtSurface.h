@@ -57,8 +57,9 @@ private:
     mutable CachedFont* m_cached = nullptr;
 };
 
-// Makes Tahoma available: when the font system does not list it, registers
-// Wine's Tahoma (regular and bold) from fontsDir. Call once at start, after
+// Makes Tahoma available: when the font system does not list it, or lists it
+// without its bold face, registers Wine's Tahoma (regular and bold) from
+// fontsDir. Call once at start, after
 // the application object exists. True when Tahoma is available afterwards.
 bool RegisterMarkupFonts(const QString& fontsDir = QStringLiteral("/usr/share/wine/fonts"));
 

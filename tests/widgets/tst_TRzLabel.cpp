@@ -2,6 +2,8 @@
 #include "widgets/TRzEdit.h"
 #include "widgets/TRzLabel.h"
 
+#include "markup/qt/QtSurface.h"
+
 #include <QtTest>
 
 using namespace quelvo::widgets;
@@ -9,6 +11,31 @@ using namespace quelvo::widgets;
 class TestSimpleControls : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QVERIFY(quelvo::markup::RegisterMarkupFonts()); }
+
+    // Wine's Tahoma Bold has the regular strokes: a bold label must still look bold.
+    void shouldDrawBoldTahomaHeavierThanRegular()
+    {
+        const auto ink = [](bool bold) {
+            TRzLabel label;
+            QFont font("Tahoma");
+            font.setPixelSize(11);
+            font.setBold(bold);
+            label.SetLabelFont(font);
+            label.SetFontColor(Qt::black);
+            label.SetCaption("Copyright (C) 2026 Quelvo. All rights reserved.");
+            QImage shot(label.size(), QImage::Format_RGB32);
+            shot.fill(Qt::white);
+            label.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+            double sum = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x)
+                    sum += 255 - qGray(shot.pixel(x, y));
+            return sum;
+        };
+        QVERIFY2(ink(true) > 1.3 * ink(false), qPrintable(QString("bold %1, regular %2").arg(ink(true)).arg(ink(false))));
+    }
+
     void shouldTakeTheSizeOfItsTextOnlyWhenAutoSized()
     {
         TRzLabel label;

@@ -1,6 +1,7 @@
 #include "widgets/TRzVersionInfo.h"
 #include "widgets/TRzVersionInfoStatus.h"
 
+#include <QPainter>
 #include <QtTest>
 
 using namespace quelvo::widgets;
@@ -102,6 +103,38 @@ private slots:
         QVERIFY(redInLabel);
         // Transparent: the corner stays untouched.
         QCOMPARE(qAlpha(shot.pixel(0, 0)), 0);
+    }
+
+    // The value's part begins right after the label's width plus twice the text offset.
+    void shouldDrawTheValueFromTheLabelWidthPlusTwiceTheTextOffset()
+    {
+        TRzVersionInfo info(nullptr, Reader(TwoTranslations()));
+        TRzVersionInfoStatus pane;
+        pane.resize(169, 20);
+        pane.SetVersionInfo(&info);
+        pane.SetFieldLabel("Product version:");
+        const int valueLeft = QFontMetrics(pane.font()).horizontalAdvance("Product version:") + 4;
+        QCOMPARE(pane.ValueLeft(), valueLeft);
+        QImage shot(pane.size(), QImage::Format_ARGB32);
+        shot.fill(Qt::transparent);
+        pane.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+
+        QImage expected(pane.size(), QImage::Format_ARGB32);
+        expected.fill(Qt::transparent);
+        {
+            QPainter p(&expected);
+            p.setFont(pane.font());
+            p.setPen(pane.palette().color(QPalette::WindowText));
+            p.drawText(QRect(valueLeft, 0, pane.width() - valueLeft, pane.height()),
+                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, pane.Caption());
+        }
+        bool inked = false;
+        for (int x = valueLeft; x < pane.width(); ++x)
+            for (int y = 0; y < pane.height(); ++y) {
+                QCOMPARE(shot.pixel(x, y), expected.pixel(x, y));
+                inked |= qAlpha(shot.pixel(x, y)) > 0;
+            }
+        QVERIFY(inked);
     }
 };
 

@@ -205,7 +205,8 @@ public:
             return;
         DrawCall call;
         call.kind = DrawCall::Kind::Picture;
-        call.rect = {x, y, x + picture.Width(), y + picture.Height()};
+        const Size size = ScaledPictureSize(picture, dpi_);
+        call.rect = {x, y, x + size.width, y + size.height};
         call.picture = &picture;
         calls.push_back(std::move(call));
     }

@@ -659,6 +659,38 @@ TEST_F(RenderMarkupTest, shouldScalePicturesWithTheScreenDensity)
     EXPECT_EQ(TextCall(u"x").rect, (Rect{45, 0, 51, 45}));
 }
 
+// Layout, drawing and hit-testing round a scaled picture the same way.
+TEST_F(RenderMarkupTest, shouldDrawAndHitPicturesOverOneRoundedSizeAtAnyDensity)
+{
+    pictures.Add(u"odd", 31, 31);
+    struct Case {
+        int dpi;
+        std::u16string name;
+        int length;
+    };
+    for (const Case& c : {
+             Case{120, u"idxs.1", 38},  // 37.5
+             Case{120, u"odd", 39},     // 38.75
+             Case{144, u"idxs.1", 45},
+             Case{144, u"odd", 47},     // 46.5
+         }) {
+        SCOPED_TRACE(c.dpi);
+        surface.SetDpi(c.dpi);
+        surface.calls.clear();
+        const std::u16string text = u"<A href=\"p\"><IMG src=\"" + c.name + u"\"></A>x";
+        const Rect layout{10, 0, 300, 100};
+        Draw(text, layout);
+        const auto drawn = surface.Calls(Kind::Picture);
+        ASSERT_EQ(drawn.size(), 1u);
+        EXPECT_EQ(drawn[0].rect, (Rect{10, 0, 10 + c.length, c.length}));
+        EXPECT_EQ(TextCall(u"x").rect.left, 10 + c.length);
+        // The last drawn column and row are hit; the first ones beyond are not.
+        EXPECT_TRUE(Locate(text, layout, {10 + c.length - 1, c.length - 1}).overLink);
+        EXPECT_FALSE(Locate(text, layout, {10 + c.length, c.length / 2}).overLink);
+        EXPECT_FALSE(Locate(text, layout, {10 + c.length / 2, c.length}).overLink);
+    }
+}
+
 // ---------------------------------------------------------------- robustness
 
 TEST_F(RenderMarkupTest, shouldFinishOnLargeAndDeeplyRepeatedMarkup)

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using namespace quelvo::markup;
 using namespace quelvo::markup::test;
@@ -48,6 +49,8 @@ private slots:
     void shouldFireAnchorClickOnCheckBoxPictureWithinItsHitBand();
     void shouldFireAnchorClickWithStatusLinkTargetAndScrolledIndex();
     void shouldFireAnchorClickForRightButton();
+    void shouldActOnThePartlyShownRowUnderThePointerWithEveryButton_data();
+    void shouldActOnThePartlyShownRowUnderThePointerWithEveryButton();
     void shouldFireAnchorClickTwiceForDoubleClick();
     void shouldFireNothingOnHeaderAndGroupRowsOrBelowLastItem();
     void shouldOpenWebAndMailTargetsWithDesktopInsteadOfEvent();
@@ -161,6 +164,44 @@ void TestHTMListBox::shouldFireAnchorClickForRightButton() {
     QCOMPARE(m_clicks, (QList<Fired>{{0, "check .doc"}}));
     // Only the left button makes the item current.
     QCOMPARE(m_list->ItemIndex(), -1);
+}
+
+void TestHTMListBox::shouldActOnThePartlyShownRowUnderThePointerWithEveryButton_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<QString>("target");
+    for (int rows : {11, 9}) {
+        const QString where = rows == 9 ? "last row" : "row with more below";
+        for (auto [button, name] : {std::pair{Qt::LeftButton, "left"}, std::pair{Qt::RightButton, "right"},
+                                    std::pair{Qt::MiddleButton, "middle"}}) {
+            QTest::addRow("check box, %s, %s", qPrintable(where), name) << rows << button << 70 << "check .e8";
+            QTest::addRow("status link, %s, %s", qPrintable(where), name) << rows << button << 410 << ".e8";
+        }
+    }
+}
+
+// The list shows 8.5 rows: the ninth is cut at the list's bottom edge.
+void TestHTMListBox::shouldActOnThePartlyShownRowUnderThePointerWithEveryButton() {
+    QFETCH(int, rows);
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(int, x);
+    QFETCH(QString, target);
+    FillCheckBoxRows(rows);
+    QCOMPARE(m_list->viewport()->height(), 286);
+    // The check box is hit down to the list's last pixel row; the status text in its band.
+    const QList<int> ys = x == 70 ? QList<int>{8 * kRow + 1, 8 * kRow + 15, 285} : QList<int>{8 * kRow + 15};
+    for (int y : ys) {
+        m_clicks.clear();
+        m_list->SetItemIndex(-1);
+        m_list->SetTopIndex(0);
+        Press(QPoint(x, y), button);
+        QCOMPARE(m_clicks, (QList<Fired>{{8, target}}));
+        // Any scrolling comes after: a left press makes the row current and shows it whole.
+        QCOMPARE(m_list->ItemIndex(), button == Qt::LeftButton ? 8 : -1);
+        QCOMPARE(m_list->TopIndex(), button == Qt::LeftButton ? 1 : 0);
+    }
+    QCOMPARE(m_mouseDowns, 0);
 }
 
 void TestHTMListBox::shouldFireAnchorClickTwiceForDoubleClick() {

@@ -1,5 +1,6 @@
 #include "MarkupTestUtil.h"
 
+#include "markup/qt/MeasureSurface.h"
 #include "markup/qt/QtSurface.h"
 
 #include <QFontInfo>
@@ -45,10 +46,13 @@ private slots:
     void shouldConvertPointsToPixelsAtDensity_data();
     void shouldConvertPointsToPixelsAtDensity();
     void shouldResolveTahomaAndArial();
+    void shouldDrawBoldTahomaHeavierThanRegular();
     void shouldMeasureMnemonicsAndTabs();
     void shouldDrawTextOnBoxBottomWithTransparentBackground();
     void shouldUnderlineMnemonicCharacter();
     void shouldDrawExactLinesFillsAndOpaquePictures();
+    void shouldDrawAndMeasurePicturesAtTheRoundedScaledSize_data();
+    void shouldDrawAndMeasurePicturesAtTheRoundedScaledSize();
     void shouldResolveThemeColoursByName();
     void shouldRestorePainterState();
 };
@@ -92,6 +96,36 @@ void TestQtSurface::shouldResolveTahomaAndArial() {
     // An empty or zero-point font never breaks measuring.
     surface.SelectFont(Font(u"", 0));
     QVERIFY(surface.TextHeight() > 0);
+}
+
+// Wine's Tahoma Bold has the regular strokes: bold runs must still look bold.
+void TestQtSurface::shouldDrawBoldTahomaHeavierThanRegular() {
+    QFont bold("Tahoma");
+    bold.setPixelSize(11);
+    bold.setBold(true);
+    QCOMPARE(QFontInfo(bold).family(), QString("Tahoma"));
+    QCOMPARE(QFontInfo(bold).styleName(), QString("Bold"));
+
+    const auto ink = [](bool isBold, bool underline) {
+        QImage image = WhiteImage(300, 30);
+        {
+            QPainter painter(&image);
+            QtSurface surface(&painter, 96);
+            surface.SelectFont(FontSpec{u"Tahoma", 8, isBold, underline, kBlack});
+            surface.DrawText(Rect{2, 0, 300, 20}, u"Copyright (C) 2026 Quelvo.", false);
+        }
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) sum += 255 - qGray(image.pixel(x, y));
+        return sum;
+    };
+    QVERIFY2(ink(true, false) > 1.3 * ink(false, false),
+             qPrintable(QString("bold %1, regular %2").arg(ink(true, false)).arg(ink(false, false))));
+    QVERIFY(ink(true, true) > 1.3 * ink(false, true));
+    // Measuring keeps the bold face's own advances.
+    QtSurface metrics(nullptr, 96);
+    metrics.SelectFont(FontSpec{u"Tahoma", 8, true, false, kBlack});
+    QCOMPARE(metrics.MeasureText(u"Copyright", false).width, QFontMetrics(bold).horizontalAdvance("Copyright"));
 }
 
 void TestQtSurface::shouldMeasureMnemonicsAndTabs() {
@@ -167,6 +201,38 @@ void TestQtSurface::shouldDrawExactLinesFillsAndOpaquePictures() {
     QCOMPARE(image.pixelColor(69, 49), QColor("#204080"));
     QCOMPARE(image.pixelColor(70, 49), QColor(Qt::white));
     QCOMPARE(image.pixelColor(69, 50), QColor(Qt::white));
+}
+
+void TestQtSurface::shouldDrawAndMeasurePicturesAtTheRoundedScaledSize_data() {
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("scaled");
+    QTest::newRow("30 px at 120 dpi") << 120 << 30 << 38;  // 37.5
+    QTest::newRow("31 px at 144 dpi") << 144 << 31 << 47;  // 46.5
+    QTest::newRow("30 px at 144 dpi") << 144 << 30 << 45;
+}
+
+// The engine lays a picture out at the rounded size: drawing and measuring must cover the same pixels.
+void TestQtSurface::shouldDrawAndMeasurePicturesAtTheRoundedScaledSize() {
+    QFETCH(int, dpi);
+    QFETCH(int, side);
+    QFETCH(int, scaled);
+    QImage image = WhiteImage(100, 100);
+    THTMLPicture picture;
+    QImage solid(side, side, QImage::Format_RGB32);
+    solid.fill(QColor("#204080"));
+    picture.SetImage(solid);
+    {
+        QPainter painter(&image);
+        QtSurface surface(&painter, dpi);
+        surface.DrawPicture(picture, 10, 5);
+        MeasureSurface measure(surface);
+        measure.DrawPicture(picture, 10, 5);
+        QCOMPARE(measure.Bottom(), 5 + scaled);
+    }
+    QCOMPARE(image.pixelColor(10 + scaled - 1, 5 + scaled - 1), QColor("#204080"));
+    QCOMPARE(image.pixelColor(10 + scaled, 5 + scaled / 2), QColor(Qt::white));
+    QCOMPARE(image.pixelColor(10 + scaled / 2, 5 + scaled), QColor(Qt::white));
 }
 
 void TestQtSurface::shouldResolveThemeColoursByName() {

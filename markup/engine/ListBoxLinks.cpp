@@ -1,0 +1,57 @@
+#include "markup/engine/ListBoxLinks.h"
+
+#include <utility>
+
+namespace quelvo::markup {
+
+bool IsDesktopTarget(std::u16string_view target)
+{
+    return target.find(u"://") != std::u16string_view::npos
+        || target.find(u"mailto:") != std::u16string_view::npos;
+}
+
+ListBoxLink FindListBoxLink(Surface& metrics, const ListBoxItems& items, const ListBoxLinkStyle& style,
+                            Point point)
+{
+    ListBoxLink link;
+    const int item = items.ItemAtPoint(point);
+    if (item < 0 || item >= items.Count())
+        return link;
+    link.index = item;
+    const MarkupResult found = LocateMarkupLink(metrics, items.ItemText(item), items.ItemRect(item), style.font,
+                                                style.urlColour, style.wordWrap, 0, style.pictures, point);
+    if (found.overLink)
+        link.target = found.linkTarget;
+    return link;
+}
+
+ListBoxPress DecideListBoxPress(const ListBoxLink& link)
+{
+    if (!link.OverLink())
+        return ListBoxPress::MouseDown;
+    return IsDesktopTarget(link.target) ? ListBoxPress::OpenWithDesktop : ListBoxPress::AnchorClick;
+}
+
+ListBoxMove ListBoxLinkTracker::Move(const ListBoxLink& link, bool handShown)
+{
+    ListBoxMove move;
+    if (link.OverLink()) {
+        const bool changed = link.target != oldAnchor_;
+        if (changed && !oldAnchor_.empty()) {
+            move.fireExit = true;
+            move.exitIndex = link.index;
+            move.exitTarget = oldAnchor_;
+        }
+        move.showHand = !handShown;
+        move.fireEnter = changed;
+        oldAnchor_ = link.target;
+    } else if (handShown && !oldAnchor_.empty()) {
+        move.restoreCursor = true;
+        move.fireExit = true;
+        move.exitIndex = link.index;
+        move.exitTarget = std::exchange(oldAnchor_, std::u16string());
+    }
+    return move;
+}
+
+}  // namespace quelvo::markup
