@@ -556,14 +556,11 @@ void TForm_QLVO_GUI::pro_cbsyn_QV_End()
 {
     const std::u16string libPath = mpr_str_CurrentAppPath + std::u16string(report::kFileTypeLibName);
     const std::filesystem::path libFile(libPath);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(libFile, error)) {
-        // Without the library there is no report; say so rather than leave
+    if (const auto problem = report::func_LibraryFileProblem(libFile)) {
+        // Without the library there is no report; say why rather than leave
         // the scanning page animating forever.
         SetScanningAnimation(false);
-        func_ShowError(FFrontEnd, FWindow.get(),
-                       u"The file type library \"" + libPath + u"\" is missing: " +
-                           (std::filesystem::exists(libFile, error) ? u"it is not a file" : u"no such file"));
+        func_ShowError(FFrontEnd, FWindow.get(), *problem);
         return;
     }
     if (mpr_dic_FileTypeLib->Empty()) {

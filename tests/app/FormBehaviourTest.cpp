@@ -643,7 +643,7 @@ TEST_F(FormTest, shouldSayWhichLibraryFileIsMissingAndStopTheAnimation)
         Scan();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_NE(messages[0].text.find(u"FileType_lib.txt"), std::u16string::npos) << N(messages[0].text);
-        EXPECT_NE(messages[0].text.find(asFolder ? u"it is not a file" : u"no such file"), std::u16string::npos)
+        EXPECT_NE(messages[0].text.find(asFolder ? u"it is a folder" : u"no such file"), std::u16string::npos)
             << N(messages[0].text);
         EXPECT_FALSE(form->ADP_QLVO_Scanning->Animate());
         EXPECT_EQ(form->RPC_QLVO_Step->ActivePage(), form->TS_QLVO_Step2);
