@@ -2,6 +2,7 @@
 
 #include "app/QuelvoVersion.h"
 #include "app/TWebBrowser.h"
+#include "app/Unit_QLV_Lookup.h"
 #include "app/Unit_QLV_MessageBox.h"
 #include "app/Unit_QLV_Shell.h"
 #include "markup/qt/Desktop.h"
@@ -591,11 +592,7 @@ std::u16string func_NormaliseSearchExt(const QString& typed)
     return ext;
 }
 
-QString func_LookupHost()
-{
-    const QString fromEnvironment = qEnvironmentVariable("QUELVO_LOOKUP_HOST").trimmed();
-    return fromEnvironment.isEmpty() ? QStringLiteral(QUELVO_LOOKUP_HOST_DEFAULT) : fromEnvironment;
-}
+QString func_LookupHost() { return ToQ(func_LookupHostText()); }
 
 bool TForm_QLVO_GUI::ScanRunning() const { return mpr_ScanControl && !mpr_ScanControl->Done(); }
 
@@ -808,7 +805,8 @@ void TForm_QLVO_GUI::OpenLookupPage()
     // The page is always fetched afresh: nothing is read from or written to
     // a cache (the view uses the default profile).
     QWebEngineProfile::defaultProfile()->setHttpCacheType(QWebEngineProfile::NoCache);
-    WB_QLVO_FindSoftware->Navigate(ToQ(report::LookupAddress(ToU16(func_LookupHost()), query)));
+    // The build's default host is answered by the service inside the program.
+    WB_QLVO_FindSoftware->Navigate(ToQ(func_LookupAddress(query, ToU16(mpr_str_CurrentAppPath))));
 }
 
 void TForm_QLVO_GUI::HLB_QLVO_InvailExeNameAnchorClick(QObject*, int Index, const QString& Anchor)

@@ -15,6 +15,7 @@
 #include "widgets/TRzBmpButton.h"
 #include "widgets/TRzPageControl.h"
 
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -121,6 +122,52 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(form.WB_QLVO_FindSoftware->View()->title(), QString("Lookup 5"), 30000);
         QVERIFY(messages.isEmpty());
         qunsetenv("QUELVO_LOOKUP_HOST");
+    }
+
+    // Without a host setting the program answers the lookup itself, from the
+    // catalogue beside it.
+    void shouldEndOnTheEmbeddedLookupPageWithoutAHostSetting()
+    {
+        QList<QString> messages;
+        SetMessageBoxHandler([&](QWidget*, const QString&, const QString& text, TMsgIcon) {
+            messages << text;
+            return 1;
+        });
+        qunsetenv("QUELVO_LOOKUP_HOST");
+        ScanMachine machine;
+        machine.FillThreeClasses();
+        QVERIFY(QFile::copy(QStringLiteral(QUELVO_LOOKUP_CATALOGUE), machine.AppPath() + "lookup_catalogue.tsv"));
+
+        TForm_QLVO_GUI form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetCurrentAppPath(machine.AppPath());
+        form.Bn_QLVO_StartScan->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3, 20000);
+        QTRY_VERIFY(!form.ScanRunning());
+        form.Bn_QLVO_FixNow->Click();
+
+        namespace rows = report::rows;
+        Click(form, Q(rows::CheckItem(u".xyz")));
+        Click(form, Q(rows::CheckItem(u".avi")));
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_FindSoftware);
+        QWebEngineView* view = form.WB_QLVO_FindSoftware->View();
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("Applications for .xyz, .avi"), 30000);
+        QCOMPARE(view->url().scheme(), QString("http"));
+        QCOMPARE(view->url().host(), QString("127.0.0.1"));
+        QCOMPARE(view->url().path(), QString("/ext/file_ext.php"));
+        QCOMPARE(view->url().query(QUrl::FullyDecoded), QString("ext[]=xyz&ext[]=avi"));
+
+        QString text;
+        view->page()->toPlainText([&text](const QString& plain) { text = plain; });
+        QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 10000);
+        QVERIFY2(text.contains("Type: Video"), qPrintable(text));
+        QVERIFY2(text.contains("VLC media player"), qPrintable(text));
+        QVERIFY2(text.contains("winget install --id VideoLAN.VLC -e"), qPrintable(text));
+        QVERIFY2(text.contains("We know no application for .xyz files yet."), qPrintable(text));
+        QVERIFY(text.indexOf(".xyz") < text.indexOf(".avi"));
+        QVERIFY(messages.isEmpty());
     }
 };
 
