@@ -188,13 +188,18 @@ Catalogue Catalogue::FromText(std::string_view catalogueText, std::string_view l
             cat.m_byGroup[group].push_back(index);
         cat.m_apps.push_back(std::move(app));
     });
+    // Every answer is worked out once; the pages only look them up.
+    for (const auto& [key, apps] : cat.m_direct)
+        cat.m_found.emplace(key, cat.Merge(key));
+    for (const auto& [key, group] : cat.m_groupOfExtension)
+        if (cat.m_found.find(key) == cat.m_found.end())
+            cat.m_found.emplace(key, cat.Merge(key));
     return cat;
 }
 
-Recommendation Catalogue::Find(std::string_view extension) const
+Recommendation Catalogue::Merge(const std::string& key) const
 {
     Recommendation found;
-    const std::string key = AsciiLower(extension);
     std::vector<std::size_t> indices;
     if (const auto direct = m_direct.find(key); direct != m_direct.end())
         indices = direct->second;
@@ -210,6 +215,13 @@ Recommendation Catalogue::Find(std::string_view extension) const
     for (const std::size_t i : indices)
         found.apps.push_back(&m_apps[i]);
     return found;
+}
+
+const Recommendation& Catalogue::Find(std::string_view extension) const
+{
+    static const Recommendation unknown;
+    const auto found = m_found.find(AsciiLower(extension));
+    return found == m_found.end() ? unknown : found->second;
 }
 
 Catalogue LoadCatalogueFiles(const std::filesystem::path& catalogueFile, const std::filesystem::path& libraryFile)

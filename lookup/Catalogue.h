@@ -55,6 +55,12 @@ struct Recommendation {
 
 class Catalogue {
 public:
+    // Its answers point into its own list of applications: moved, never copied.
+    Catalogue(Catalogue&&) = default;
+    Catalogue& operator=(Catalogue&&) = default;
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+
     // Throws CatalogueError on a malformed catalogue line (wrong field count,
     // unknown licence, a home page that is not https, a duplicate winget id
     // or name). A group the library does not name opens nothing.
@@ -67,17 +73,22 @@ public:
 
     // The recommendation for an extension (any case, without its dot); an
     // extension neither the library nor the catalogue knows gives an empty one.
-    Recommendation Find(std::string_view extension) const;
+    // The reference stays valid as long as the catalogue.
+    const Recommendation& Find(std::string_view extension) const;
 
     // A stable number for this catalogue's contents, for the pages' ETags.
     std::uint64_t Fingerprint() const { return m_fingerprint; }
 
 private:
+    Catalogue() = default;
+    Recommendation Merge(const std::string& key) const;
+
     std::vector<Application> m_apps;
     std::vector<std::pair<std::string, std::vector<std::string>>> m_groups;
     std::unordered_map<std::string, std::size_t> m_groupOfExtension;  // lower-case ext -> group index
     std::unordered_map<std::string, std::vector<std::size_t>> m_direct;  // lower-case ext -> apps
     std::unordered_map<std::string, std::vector<std::size_t>> m_byGroup;  // group -> apps
+    std::unordered_map<std::string, Recommendation> m_found;  // lower-case ext -> answer
     std::uint64_t m_fingerprint = 0;
 };
 

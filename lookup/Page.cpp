@@ -28,7 +28,7 @@ void Head(std::string& out, std::string_view title)
 {
     out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width\"><title>";
-    out += HtmlEscape(title);
+    AppendEscaped(out, title);
     out += "</title><style>";
     out += kStyle;
     out += "</style></head><body>\n";
@@ -51,18 +51,18 @@ void AppItem(std::string& out, const Application& app)
     out += "<li>";
     if (!app.homePage.empty()) {
         out += "<a href=\"";
-        out += HtmlEscape(app.homePage);
+        AppendEscaped(out, app.homePage);
         out += "\">";
-        out += HtmlEscape(app.name);
+        AppendEscaped(out, app.name);
         out += "</a>";
     } else {
         out += "<span class=\"name\">";
-        out += HtmlEscape(app.name);
+        AppendEscaped(out, app.name);
         out += "</span>";
     }
     if (!app.publisher.empty()) {
         out += " <span class=\"by\">by ";
-        out += HtmlEscape(app.publisher);
+        AppendEscaped(out, app.publisher);
         out += "</span>";
     }
     out += " <span class=\"";
@@ -72,7 +72,7 @@ void AppItem(std::string& out, const Application& app)
     out += "</span>";
     if (!app.wingetId.empty()) {
         out += "<code>winget install --id ";
-        out += HtmlEscape(app.wingetId);
+        AppendEscaped(out, app.wingetId);
         out += " -e</code>";
     }
     out += "</li>\n";
@@ -80,20 +80,31 @@ void AppItem(std::string& out, const Application& app)
 
 }  // namespace
 
+void AppendEscaped(std::string& out, std::string_view text)
+{
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view entity;
+        switch (text[i]) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        case '\'': entity = "&#39;"; break;
+        default: continue;
+        }
+        out.append(text, from, i - from);
+        out += entity;
+        from = i + 1;
+    }
+    out.append(text, from, std::string_view::npos);
+}
+
 std::string HtmlEscape(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
-    }
+    AppendEscaped(out, text);
     return out;
 }
 
@@ -110,23 +121,23 @@ std::string BuildLookupPage(const Catalogue& catalogue, const std::vector<std::s
     out.reserve(2048 + extensions.size() * 1024);
     Head(out, title);
     out += "<h1>";
-    out += HtmlEscape(title);
+    AppendEscaped(out, title);
     out += "</h1>\n";
     for (const std::string& ext : extensions) {
-        const Recommendation found = catalogue.Find(ext);
+        const Recommendation& found = catalogue.Find(ext);
         out += "<section><h2>.";
-        out += HtmlEscape(ext);
+        AppendEscaped(out, ext);
         out += "</h2><p class=\"group\">";
         if (found.group.empty()) {
             out += "Type: not in the file type library";
         } else {
             out += "Type: ";
-            out += HtmlEscape(found.group);
+            AppendEscaped(out, found.group);
         }
         out += "</p>\n";
         if (found.apps.empty()) {
             out += "<p class=\"none\">We know no application for .";
-            out += HtmlEscape(ext);
+            AppendEscaped(out, ext);
             out += " files yet.</p>\n";
         } else {
             out += "<ul>\n";
@@ -149,7 +160,7 @@ std::string BuildIndexPage(const Catalogue& catalogue)
            "<code>/ext/file_ext.php?ext[]=mp3&amp;ext[]=avi</code></section>\n<section><h2>Type groups</h2><ul>\n";
     for (const auto& [group, extensions] : catalogue.Groups()) {
         out += "<li><span class=\"name\">";
-        out += HtmlEscape(group);
+        AppendEscaped(out, group);
         out += "</span> <span class=\"by\">";
         out += std::to_string(extensions.size());
         out += " extensions</span></li>\n";
@@ -167,9 +178,9 @@ std::string BuildErrorPage(int status, std::string_view reason, std::string_view
     const std::string title = std::to_string(status) + " " + std::string(reason);
     Head(out, title);
     out += "<h1>";
-    out += HtmlEscape(title);
+    AppendEscaped(out, title);
     out += "</h1>\n<section><p>";
-    out += HtmlEscape(message);
+    AppendEscaped(out, message);
     out += "</p></section>\n";
     Foot(out);
     return out;

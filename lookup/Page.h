@@ -14,6 +14,7 @@ namespace quelvo::lookup {
 
 // &, <, >, " and ' as character references.
 std::string HtmlEscape(std::string_view text);
+void AppendEscaped(std::string& out, std::string_view text);
 
 // One section per extension, in the order given: its type group, then each
 // recommended application (link, publisher, licence, winget command), or a

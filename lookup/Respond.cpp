@@ -12,11 +12,13 @@ namespace {
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
 constexpr std::string_view kPageCaching = "public, max-age=3600";
 
-std::string ETagOf(const Catalogue& catalogue, std::string_view body)
+// A page is a function of the catalogue and what was asked, so the tag is
+// made from those rather than from the (much longer) page.
+std::string ETagOf(const Catalogue& catalogue, std::string_view what)
 {
     char text[24];
     std::snprintf(text, sizeof text, "\"%016llx\"",
-                  static_cast<unsigned long long>(Fnv1a(body, catalogue.Fingerprint())));
+                  static_cast<unsigned long long>(Fnv1a(what, catalogue.Fingerprint())));
     return text;
 }
 
@@ -51,16 +53,18 @@ Reply Error(int status, std::string_view message)
     return reply;
 }
 
-Reply Page(const Catalogue& catalogue, std::string body, std::string_view ifNoneMatch)
+// The page is built only when the client's copy is not current.
+template<typename Build>
+Reply Page(const Catalogue& catalogue, std::string_view what, std::string_view ifNoneMatch, Build build)
 {
     Reply reply;
-    std::string etag = ETagOf(catalogue, body);
+    std::string etag = ETagOf(catalogue, what);
     reply.headers.emplace_back("Cache-Control", kPageCaching);
     if (Matches(ifNoneMatch, etag)) {
         reply.status = 304;
     } else {
         reply.contentType = kHtml;
-        reply.body = std::move(body);
+        reply.body = build();
     }
     reply.headers.emplace_back("ETag", std::move(etag));
     return reply;
@@ -112,11 +116,16 @@ Reply Respond(const Catalogue& catalogue, std::string_view method, std::string_v
         return reply;
     }
     if (path == "/")
-        return Page(catalogue, BuildIndexPage(catalogue), ifNoneMatch);
+        return Page(catalogue, "/", ifNoneMatch, [&] { return BuildIndexPage(catalogue); });
     const Query query = ParseQuery(rawQuery);
     if (query.error != QueryError::None)
         return Error(400, QueryErrorText(query.error));
-    return Page(catalogue, BuildLookupPage(catalogue, query.extensions), ifNoneMatch);
+    std::string what(kLookupPath);
+    for (const std::string& ext : query.extensions) {
+        what += '\0';  // cannot occur in an extension
+        what += ext;
+    }
+    return Page(catalogue, what, ifNoneMatch, [&] { return BuildLookupPage(catalogue, query.extensions); });
 }
 
 }  // namespace quelvo::lookup

@@ -24,10 +24,15 @@ std::string ReadAll(const char* path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+const std::string& Library()
+{
+    static const std::string text = ReadAll(QUELVO_FILETYPE_LIB);
+    return text;
+}
+
 const Catalogue& Shipped()
 {
-    static const Catalogue catalogue =
-        Catalogue::FromText(ReadAll(QUELVO_LOOKUP_CATALOGUE), ReadAll(QUELVO_FILETYPE_LIB));
+    static const Catalogue catalogue = Catalogue::FromText(ReadAll(QUELVO_LOOKUP_CATALOGUE), Library());
     return catalogue;
 }
 
@@ -77,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     case 7:
         try {
-            const Catalogue catalogue = Catalogue::FromText(rest, ReadAll(QUELVO_FILETYPE_LIB));
+            const Catalogue catalogue = Catalogue::FromText(rest, Library());
             CheckPage(catalogue, "ext[]=mp3&ext[]=txt&ext[]=zz");
             (void)BuildIndexPage(catalogue);
         } catch (const CatalogueError&) {

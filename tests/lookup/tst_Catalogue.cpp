@@ -99,7 +99,7 @@ TEST(ShippedCatalogue, shouldRecommendAnApplicationForEveryExtensionOfTheLibrary
     for (const auto& [group, members] : catalogue.Groups()) {
         for (const std::string& ext : members) {
             ++extensions;
-            const Recommendation found = catalogue.Find(ext);
+            const Recommendation& found = catalogue.Find(ext);
             EXPECT_EQ(found.group, group) << ext;
             EXPECT_FALSE(found.apps.empty()) << "." << ext << " (" << group << ") has no application";
             for (const Application* app : found.apps) {
