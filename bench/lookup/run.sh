@@ -34,8 +34,21 @@ echo "memory before: $(mem)"
 
 # A short warm-up, then the measured run; memory is read half-way through.
 taskset -c 1 wrk -t1 -c"$connections" -d2s "$url" >/dev/null
+# The server's own CPU time (user + system ticks) tells its cost per page
+# even when other work shares CPU 0.
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 ( sleep 5; echo "memory under load: $(mem)" ) &
 sampler=$!
-taskset -c 1 wrk -t1 -c"$connections" -d"$duration" --latency "$url"
+before=$(ticks)
+out=$(taskset -c 1 wrk -t1 -c"$connections" -d"$duration" --latency "$url")
+after=$(ticks)
 wait "$sampler" || true
+echo "$out"
 echo "memory after: $(mem)"
+requests=$(echo "$out" | awk '/requests in/ {print $1}')
+hz=$(getconf CLK_TCK)
+awk -v r="$requests" -v t=$((after - before)) -v hz="$hz" 'BEGIN {
+  cpu = t / hz
+  printf "server CPU: %.2f s for %d pages = %.1f us a page, %.0f pages per CPU-second\n", cpu, r, cpu * 1e6 / r, r / cpu
+}'
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine shares the CPUs)"
