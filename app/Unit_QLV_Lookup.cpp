@@ -45,7 +45,12 @@ std::u16string EmbeddedHost(std::u16string_view appDir)
             std::filesystem::path dir(std::u16string{appDir});
             auto catalogue = std::make_shared<const lookup::Catalogue>(lookup::LoadCatalogueFiles(
                 dir / std::string(lookup::kCatalogueFileName), dir / std::string(lookup::kLibraryFileName)));
-            auto candidate = std::make_unique<lookup::LookupService>(std::move(catalogue));
+            // One user's browser: a few workers are plenty.
+            lookup::ServiceOptions options;
+            options.workers = 8;
+            options.queuedConnections = 32;
+            options.keepAliveSeconds = 2;  // bounds the wait for idle connections at exit
+            auto candidate = std::make_unique<lookup::LookupService>(std::move(catalogue), options);
             const int port = candidate->Bind("127.0.0.1", 0);
             if (port > 0 && candidate->Start()) {
                 host = u"127.0.0.1:" + platform::FromUtf8(std::to_string(port));
