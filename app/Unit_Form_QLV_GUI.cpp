@@ -1,5 +1,6 @@
 #include "app/Unit_Form_QLV_GUI.h"
 
+#include "app/Unit_QLV_Lookup.h"
 #include "app/Unit_QLV_MessageBox.h"
 #include "frontend/Services.h"
 #include "platform/Target.h"
@@ -77,9 +78,6 @@ bool KeyGone(std::u16string_view path)
     return status == platform::kFileNotFound;
 }
 
-#ifndef QUELVO_LOOKUP_HOST_DEFAULT
-#define QUELVO_LOOKUP_HOST_DEFAULT "lookup.quelvo.example"
-#endif
 
 // The worker of the current scan; valid only while it runs.
 scan::QLVO_Thread_Scan* g_Thread_Scan = nullptr;
@@ -103,13 +101,7 @@ std::u16string func_NormaliseSearchExt(std::u16string_view typed)
     return ext;
 }
 
-std::u16string func_LookupHost()
-{
-    const char* fromEnvironment = std::getenv("QUELVO_LOOKUP_HOST");
-    std::u16string host = platform::FromUtf8(fromEnvironment ? fromEnvironment : "");
-    host = std::u16string(platform::TrimBlanks(host));
-    return host.empty() ? platform::FromUtf8(QUELVO_LOOKUP_HOST_DEFAULT) : host;
-}
+std::u16string func_LookupHost() { return func_LookupHostText(); }
 
 TForm_QLVO_GUI::TForm_QLVO_GUI(frontend::TFrontEnd& frontEnd) : FFrontEnd(frontEnd)
 {
@@ -625,7 +617,8 @@ void TForm_QLVO_GUI::OpenLookupPage()
         return;
     const std::u16string query = report::BuildLookupQuery(*mpr_list_CheckFileType);
     RPC_QLVO_Step->SetActivePage(TS_QLVO_FindSoftware);
-    WB_QLVO_FindSoftware->Navigate(report::LookupAddress(func_LookupHost(), query),
+    // The build's default host is answered by the service inside the program.
+    WB_QLVO_FindSoftware->Navigate(func_LookupAddress(query, mpr_str_CurrentAppPath),
                                    frontend::navNoReadFromCache | frontend::navNoWriteToCache);
 }
 

@@ -12,6 +12,7 @@
 #include "report/Unit_QLV_ReportRows.h"
 #include "scan/Unit_QLV_Thread.h"
 
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -125,6 +126,54 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Title(form), QString("Lookup 5"), 30000);
         QVERIFY(messages.isEmpty());
         qunsetenv("QUELVO_LOOKUP_HOST");
+    }
+
+    // Without a host setting the program answers the lookup itself, from the
+    // catalogue beside it.
+    void shouldEndOnTheEmbeddedLookupPageWithoutAHostSetting()
+    {
+        QList<QString> messages;
+        frontend::SetMessageBoxHandler([&](const std::u16string&, const std::u16string& text, frontend::TMsgIcon) {
+            messages << Q(text);
+            return 1;
+        });
+        qunsetenv("QUELVO_LOOKUP_HOST");
+        ScanMachine machine;
+        machine.FillThreeClasses();
+        QVERIFY(QFile::copy(QStringLiteral(QUELVO_LOOKUP_CATALOGUE), Q(machine.AppPath()) + "lookup_catalogue.tsv"));
+
+        frontend::qt::QtFrontEnd frontEnd;
+        TForm_QLVO_GUI form(frontEnd);
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(frontend::qt::WidgetOf(form.Window())));
+        form.SetCurrentAppPath(machine.AppPath());
+        form.Bn_QLVO_StartScan->Click();
+        QTRY_COMPARE_WITH_TIMEOUT(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_Step3, 20000);
+        QTRY_VERIFY(!form.ScanRunning());
+        form.Bn_QLVO_FixNow->Click();
+
+        namespace rows = report::rows;
+        Click(form, Q(rows::CheckItem(u".xyz")));
+        Click(form, Q(rows::CheckItem(u".avi")));
+        form.Bn_QLVO_DownLoadSoftware->Click();
+        QCOMPARE(form.RPC_QLVO_Step->ActivePage(), form.TS_QLVO_FindSoftware);
+        QTRY_VERIFY_WITH_TIMEOUT(View(form), 10000);
+        QWebEngineView* view = View(form);
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), QString("Applications for .xyz, .avi"), 30000);
+        QCOMPARE(view->url().scheme(), QString("http"));
+        QCOMPARE(view->url().host(), QString("127.0.0.1"));
+        QCOMPARE(view->url().path(), QString("/ext/file_ext.php"));
+        QCOMPARE(view->url().query(QUrl::FullyDecoded), QString("ext[]=xyz&ext[]=avi"));
+
+        QString text;
+        view->page()->toPlainText([&text](const QString& plain) { text = plain; });
+        QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 10000);
+        QVERIFY2(text.contains("Type: Video"), qPrintable(text));
+        QVERIFY2(text.contains("VLC media player"), qPrintable(text));
+        QVERIFY2(text.contains("winget install --id VideoLAN.VLC -e"), qPrintable(text));
+        QVERIFY2(text.contains("We know no application for .xyz files yet."), qPrintable(text));
+        QVERIFY(text.indexOf(".xyz") < text.indexOf(".avi"));
+        QVERIFY(messages.isEmpty());
     }
 };
 
