@@ -95,6 +95,16 @@ TEST_F(HostTargetTest, shouldMatchWindowsPathComponentsWithoutRegardToCase)
     EXPECT_FALSE(target->HostPath(u"C:\\PROGRA~1")) << "short names are not resolved here";
 }
 
+TEST_F(HostTargetTest, shouldMatchComponentsBeyondAsciiAsWindowsDoes)
+{
+    Touch("Ärger/Σύνολο/Жук.exe");
+    auto host = target->HostPath(u"C:\\ärger\\ΣΎΝΟΛΟ\\жук.EXE");
+    ASSERT_TRUE(host);
+    EXPECT_EQ(*host, root / "Ärger" / "Σύνολο" / "Жук.exe");
+    EXPECT_TRUE(target->FileExists(u"C:\\ÄRGER\\σύνολο\\ЖУК.exe"));
+    EXPECT_FALSE(target->FileExists(u"C:\\Aerger\\Σύνολο\\Жук.exe"));
+}
+
 TEST_F(HostTargetTest, shouldTellFilesFromFolders)
 {
     EXPECT_TRUE(target->FileExists(u"C:\\Windows\\Notepad.exe"));
