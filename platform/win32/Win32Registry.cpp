@@ -384,10 +384,15 @@ RegStatus Win32Registry::DeleteKey(RegRoot root, std::u16string_view path)
         m_failure = PathText(u"HKEY_LOCAL_MACHINE", path) + u" does not exist.";
         return status;  // nothing to back up or remove
     }
-    if (status == ERROR_SUCCESS)
+    DWORD subKeys = 0;
+    if (status == ERROR_SUCCESS) {
+        RegQueryInfoKeyW(probe, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
         RegCloseKey(probe);
+    }
     std::u16string message;
-    if (!WriteBackup(root, path, &message)) {
+    // A key with sub-keys is refused by the removal itself: no backup of it.
+    if (subKeys == 0 && !WriteBackup(root, path, &message)) {
         m_failure = message;
         return kWriteFault;
     }
