@@ -37,6 +37,25 @@ RegBackup::~RegBackup()
 
 bool RegBackup::Export(RegKey& key, std::u16string* message)
 {
+    return Append(key, message) && Flush(message);
+}
+
+bool RegBackup::Flush(std::u16string* message)
+{
+    if (m_fd < 0)
+        return true;  // nothing written yet
+    // The folder's entry for a new file is made durable once.
+    if (::fsync(m_fd) != 0 || (!m_folderFlushed && !FlushFolder(m_folder))) {
+        *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
+            + FromUtf8(std::strerror(errno));
+        return false;
+    }
+    m_folderFlushed = true;
+    return true;
+}
+
+bool RegBackup::Append(RegKey& key, std::u16string* message)
+{
     const std::string body = EncodeUtf16Le(ExportRegKeyTree(key, u"HKEY_LOCAL_MACHINE")).substr(2);
     if (m_fd < 0) {
         std::error_code ec;
@@ -71,7 +90,7 @@ bool RegBackup::Export(RegKey& key, std::u16string* message)
             return false;
         }
     }
-    if (!WriteAll(m_fd, body) || ::fsync(m_fd) != 0 || !FlushFolder(m_folder)) {
+    if (!WriteAll(m_fd, body)) {
         *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
             + FromUtf8(std::strerror(errno));
         return false;

@@ -62,7 +62,9 @@ RegStatus TreeStore::CommitRepair()
     if (m_pending.empty())
         return kSuccess;
     std::u16string message;
-    const RegStatus status = CheckWritable(&message);
+    RegStatus status = CheckWritable(&message);
+    if (status == kSuccess && m_backup && !m_backup->Flush(&message))
+        status = kWriteFault;  // no key goes without its backup on disk
     if (status != kSuccess) {
         m_lastError = message;
         // Put back every key of the batch, the last removed first.
@@ -262,7 +264,8 @@ RegStatus TreeStore::DeleteKey(RegRoot root, std::u16string_view path)
         }
     }
     if (m_backup) {
-        if (!m_backup->Export(*key, &message)) {
+        // In a batch the backups are flushed once, before the commit.
+        if (!(m_inRepair ? m_backup->Append(*key, &message) : m_backup->Export(*key, &message))) {
             m_lastError = message;
             return kWriteFault;
         }

@@ -2,8 +2,9 @@
 
 // A registry store over a RegTree whose root is HKEY_LOCAL_MACHINE. The six
 // calls and the repair batch follow the RegistryStore contract. A removal is
-// first exported to the backup (when one is set, flushed before the key goes)
-// and then leaves the tree; the backend makes the removals durable in one
+// first exported to the backup (when one is set; flushed before the file is
+// written: at once outside a batch, at CommitRepair inside one) and then
+// leaves the tree; the backend makes the removals durable in one
 // write (PersistRemovals): at once outside a batch, at CommitRepair inside
 // one. A refused or failed write puts every key of the batch back, so store
 // and file stay as they were. The reason of the last failure is kept for the
