@@ -97,10 +97,13 @@ TEST_F(HostTargetTest, shouldMatchWindowsPathComponentsWithoutRegardToCase)
 
 TEST_F(HostTargetTest, shouldMatchComponentsBeyondAsciiAsWindowsDoes)
 {
-    Touch("Ärger/Σύνολο/Жук.exe");
+    // UTF-16 names, so that the Windows build names the same files.
+    const fs::path folder = root / fs::path(u"Ärger") / fs::path(u"Σύνολο");
+    fs::create_directories(folder);
+    std::ofstream(folder / fs::path(u"Жук.exe")) << "x";
     auto host = target->HostPath(u"C:\\ärger\\ΣΎΝΟΛΟ\\жук.EXE");
     ASSERT_TRUE(host);
-    EXPECT_EQ(*host, root / "Ärger" / "Σύνολο" / "Жук.exe");
+    EXPECT_EQ(*host, folder / fs::path(u"Жук.exe"));
     EXPECT_TRUE(target->FileExists(u"C:\\ÄRGER\\σύνολο\\ЖУК.exe"));
     EXPECT_FALSE(target->FileExists(u"C:\\Aerger\\Σύνολο\\Жук.exe"));
 }
