@@ -199,6 +199,59 @@ TEST_F(SystemRegBatch, shouldNotRemoveAKeyWhoseBackupFailsAndSaySo)
     EXPECT_EQ(ReadBytes(file), original);
 }
 
+// Records what a batch asks of its backup, and can refuse the flush.
+class RecordingBackup : public RegBackup {
+public:
+    RecordingBackup(fs::path folder, std::vector<std::string>& log) : RegBackup(std::move(folder)), m_log(log) {}
+    bool Append(RegKey& key, std::u16string* message) override
+    {
+        m_log.push_back("append " + ToUtf8(key.Name()));
+        return RegBackup::Append(key, message);
+    }
+    bool Flush(std::u16string* message) override
+    {
+        m_log.push_back("flush");
+        if (failFlush) {
+            *message = u"Cannot write the backup file: disk full";
+            return false;
+        }
+        return RegBackup::Flush(message);
+    }
+    bool failFlush = false;
+
+private:
+    std::vector<std::string>& m_log;
+};
+
+TEST_F(SystemRegBatch, shouldFlushTheBackupsOnceBeforeTheFileIsWritten)
+{
+    std::vector<std::string> log;
+    auto recording = std::make_shared<RecordingBackup>(dir / "backups", log);
+    store->SetBackup(recording);
+    store->SetReplaceHook([&](ReplaceStep step) {
+        if (step == ReplaceStep::CreateTemporary)
+            log.push_back("write");
+        return true;
+    });
+    ASSERT_EQ(store->BeginRepair(), kSuccess);
+    ASSERT_TRUE(DeleteKeyTree(*store, u"Software\\Classes\\.chm"));
+    ASSERT_TRUE(DeleteKeyTree(*store, u"Software\\Classes\\.pdf"));
+    ASSERT_EQ(store->CommitRepair(), kSuccess);
+    EXPECT_EQ(log, (std::vector<std::string>{"append .chm", "append .pdf", "flush", "write"}));
+
+    // A backup that cannot be made durable stops the commit; nothing is lost.
+    log.clear();
+    recording->failFlush = true;
+    const std::string before = ReadBytes(file);
+    ASSERT_EQ(store->BeginRepair(), kSuccess);
+    ASSERT_TRUE(DeleteKeyTree(*store, u"Software\\Classes\\.cpl"));
+    EXPECT_EQ(store->CommitRepair(), kWriteFault);
+    EXPECT_NE(ToUtf8(store->FailureReason()).find("disk full"), std::string::npos);
+    EXPECT_TRUE(Opens(*store, u"Software\\Classes\\.cpl"));
+    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(log, (std::vector<std::string>{"append .cpl", "flush"}));
+}
+
 class HiveBatch : public ::testing::Test {
 protected:
     void SetUp() override
