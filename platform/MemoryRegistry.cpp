@@ -300,9 +300,11 @@ RegStatus MemoryRegistry::QueryValue(RegHandle key, std::u16string_view valueNam
 
 RegStatus MemoryRegistry::DeleteKey(RegRoot root, std::u16string_view path)
 {
-    if (root != RegRoot::LocalMachine)
-        return kInvalidHandle;
     std::lock_guard lock(d->mutex);
+    if (root != RegRoot::LocalMachine) {
+        d->failure = u"Only keys under HKEY_LOCAL_MACHINE can be removed.";
+        return kInvalidHandle;
+    }
     Node* node = d->Find(path);
     const std::u16string where = u"HKEY_LOCAL_MACHINE\\" + std::u16string(path);
     if (!node) {

@@ -29,16 +29,17 @@
 // |---------------|---------------------------------------------------------------------------------------|
 // | BeginRepair   | starts a batch; kSuccess, or the reason the store cannot be written now (then no      |
 // |               | batch is open and DeleteKey writes as outside a batch)                                |
-// | DeleteKey     | inside a batch: the key's backup is written and flushed, then the key leaves the      |
-// |               | store's memory at once (OpenKey no longer finds it); the file is not touched yet      |
-// | CommitRepair  | ends the batch: writes the new file once, flushes it, renames it into place once and  |
-// |               | flushes its folder. On failure the file is as it was and every key removed in the     |
-// |               | batch is back; kSuccess when there was no batch or nothing to write                   |
-// | FailureReason | the last failure (of DeleteKey, BeginRepair or CommitRepair) in words for the user;   |
-// |               | empty after a success of any of them                                                  |
+// | DeleteKey     | inside a batch: the key's backup is written, then the key leaves the store's memory  |
+// |               | at once (OpenKey no longer finds it); the file is not touched yet                     |
+// | CommitRepair  | ends the batch: flushes the backups, writes the new file once, flushes it, renames it |
+// |               | into place once and flushes its folder. On failure the file is as it was and every   |
+// |               | key removed in the batch is back; kSuccess when there was no batch or nothing to do   |
+// | FailureReason | the last failure (of DeleteKey, BeginRepair, CommitRepair, or an open refused for     |
+// |               | lack of rights) in words for the user; empty after a successful DeleteKey,            |
+// |               | BeginRepair or CommitRepair that wrote something                                      |
 //
-// Stores without a file take the defaults: no batch (DeleteKey acts at once)
-// and an empty reason.
+// Stores without a file keep the default batch (DeleteKey acts at once, Begin
+// and Commit succeed); the default reason is empty.
 
 #include <cstddef>
 #include <cstdint>

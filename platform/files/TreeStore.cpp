@@ -232,8 +232,10 @@ RegStatus TreeStore::QueryValue(RegHandle handle, std::u16string_view valueName,
 RegStatus TreeStore::DeleteKey(RegRoot root, std::u16string_view path)
 {
     std::lock_guard lock(m_mutex);
-    if (root != HKEY_LOCAL_MACHINE)
+    if (root != HKEY_LOCAL_MACHINE) {
+        m_lastError = u"Only keys under HKEY_LOCAL_MACHINE can be removed.";
         return kInvalidHandle;
+    }
     const std::u16string where = u"HKEY_LOCAL_MACHINE\\" + std::u16string(path);
     bool throughLink = false;
     RegKey* key = Resolve(path, 0, false, &throughLink);
