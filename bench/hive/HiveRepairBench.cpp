@@ -3,7 +3,9 @@
 // flushed and renamed once) against a single commit of the same hive. The
 // hive, about 100 MB like a real SOFTWARE hive, is generated here.
 //   bench_hive_repair [folder] [megabytes]
-// Prints both times and their ratio (target: at most 1.5).
+// Prints both times and their ratio (target: at most 1.5). Nearly all of a
+// repair is its one commit; the removals and backups cost about a
+// millisecond, the backups' one flush a few more.
 
 #include "FilesTestSupport.h"
 #include "platform/HostTarget.h"
@@ -134,17 +136,24 @@ int main(int argc, char** argv)
     std::printf("hive: %.1f MB, generated in %.1f s\n", double(fs::file_size(master)) / (1024 * 1024),
                 Seconds(Clock::now() - generating));
 
+    // Rounds alternate, so that a busy disk weighs on both sides alike.
+    constexpr int kRounds = 5;
     std::vector<double> commits, repairs;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < kRounds; ++round) {
         fs::copy_file(master, hive, fs::copy_options::overwrite_existing);
         commits.push_back(TimeSingleCommit(hive));
         fs::copy_file(master, hive, fs::copy_options::overwrite_existing);
         repairs.push_back(TimeRepair(hive, work / ("backups" + std::to_string(round))));
     }
     const double commit = Median(commits), repair = Median(repairs);
-    std::printf("single commit of the hive:          %8.1f ms (median of 3)\n", commit * 1000);
-    std::printf("repair removing %d keys, one write: %8.1f ms (median of 3)\n", kRemoved, repair * 1000);
-    std::printf("ratio: %.2f (target at most 1.5)\n", repair / commit);
+    const double fastestCommit = *std::min_element(commits.begin(), commits.end());
+    const double fastestRepair = *std::min_element(repairs.begin(), repairs.end());
+    std::printf("single commit of the hive:          %8.1f ms median, %8.1f ms fastest of %d\n", commit * 1000,
+                fastestCommit * 1000, kRounds);
+    std::printf("repair removing %d keys, one write: %8.1f ms median, %8.1f ms fastest of %d\n", kRemoved,
+                repair * 1000, fastestRepair * 1000, kRounds);
+    std::printf("ratio: %.2f of the medians, %.2f of the fastest (target at most 1.5)\n", repair / commit,
+                fastestRepair / fastestCommit);
     fs::remove_all(work);
     return 0;
 }
