@@ -37,6 +37,8 @@ std::u16string DecodeTextFile(std::string_view bytes);
 // input; keys before that line are already restored.
 bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error);
 
+// POSIX builds only (RegBackup.cpp); the Windows store writes its own
+// backups with the functions above.
 // The folder backups go to: $XDG_DATA_HOME/quelvo/backups, or
 // ~/.local/share/quelvo/backups.
 std::filesystem::path DefaultBackupFolder();
