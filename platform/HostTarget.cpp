@@ -1,5 +1,6 @@
 #include "platform/HostTarget.h"
 
+#include "platform/NameCase.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -52,46 +53,6 @@ std::optional<WindowsPath> ParseWindowsPath(std::u16string_view text)
     return path;
 }
 
-std::vector<std::u16string> FolderEntries(const fs::path& folder)
-{
-    std::vector<std::u16string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().u16string());
-    return names;
-}
-
-// The entry of folder that name stands for: the name itself, an entry equal
-// but for case, or (when short names are resolved) the entry whose generated
-// short name it is. Empty when there is none.
-std::u16string MatchEntry(const fs::path& folder, const std::u16string& name, bool resolveShort)
-{
-#ifndef _WIN32
-    // On a case-sensitive file system an exact hit is the entry itself; this
-    // spares a folder listing for most components. (Windows file systems
-    // would also accept other cases and their own short names here.)
-    std::error_code ec;
-    if (fs::exists(folder / fs::path(name), ec))
-        return name;
-#endif
-    const std::vector<std::u16string> entries = FolderEntries(folder);
-    for (const std::u16string& entry : entries) {
-        if (entry == name)
-            return entry;
-    }
-    for (const std::u16string& entry : entries) {
-        if (EqualsIgnoreCaseAscii(entry, name))
-            return entry;
-    }
-    if (resolveShort && name.find(u'~') != std::u16string::npos) {
-        for (const auto& [longName, shortName] : GenerateShortNames(entries)) {
-            if (EqualsIgnoreCaseAscii(shortName, name))
-                return longName;
-        }
-    }
-    return {};
-}
-
 // Copies text cut to fit with its NUL into buffer; returns the units copied.
 std::size_t CopyCut(std::u16string_view text, char16_t* buffer, std::size_t capacity)
 {
@@ -136,6 +97,49 @@ std::u16string ShortNamePart(std::u16string_view text)
 }
 
 }  // namespace
+
+std::vector<std::u16string> HostTarget::FolderEntries(const fs::path& folder)
+{
+    std::vector<std::u16string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().u16string());
+    return names;
+}
+
+std::u16string HostTarget::MatchEntry(const fs::path& folder, const std::u16string& name, bool resolveShort) const
+{
+#ifndef _WIN32
+    // On a case-sensitive file system an exact hit is the entry itself; this
+    // spares a folder listing for most components. (Windows file systems
+    // would also accept other cases and their own short names here.)
+    std::error_code ec;
+    if (fs::exists(folder / fs::path(name), ec))
+        return name;
+#endif
+    const std::vector<std::u16string> entries = FolderEntries(folder);
+    for (const std::u16string& entry : entries) {
+        if (entry == name)
+            return entry;
+    }
+    for (const std::u16string& entry : entries) {
+        if (NamesEqual(entry, name))
+            return entry;
+    }
+    if (resolveShort && name.find(u'~') != std::u16string::npos)
+        return LongNameOfShort(folder, entries, name);
+    return {};
+}
+
+std::u16string HostTarget::LongNameOfShort(const fs::path&, const std::vector<std::u16string>& entries,
+                                           std::u16string_view name) const
+{
+    for (const auto& [longName, shortName] : GenerateShortNames(entries)) {
+        if (NamesEqual(shortName, name))
+            return longName;
+    }
+    return {};
+}
 
 std::map<std::u16string, std::u16string> GenerateShortNames(const std::vector<std::u16string>& longNames)
 {
@@ -185,9 +189,9 @@ HostTarget::HostTarget(RegistryStore& registry, Environment environment, Drives 
                        std::u16string description)
     : m_registry(registry), m_description(std::move(description))
 {
-    // Kept with lower-cased names, the lookup key.
+    // Kept with upper-cased names, the lookup key.
     for (auto& [name, value] : environment)
-        m_environment.emplace(ToLowerAscii(name), std::move(value));
+        m_environment.emplace(ToUpperName(name), std::move(value));
     for (auto& [letter, folder] : drives)
         m_drives.emplace(ToUpperAscii(std::u16string(1, letter))[0], std::move(folder));
 }
@@ -210,7 +214,7 @@ std::size_t HostTarget::ExpandEnvironmentStrings(std::u16string_view source, cha
             out.push_back(source[i++]);
             continue;
         }
-        auto it = m_environment.find(ToLowerAscii(source.substr(i + 1, close - i - 1)));
+        auto it = m_environment.find(ToUpperName(source.substr(i + 1, close - i - 1)));
         if (close > i + 1 && it != m_environment.end()) {
             out += it->second;
             i = close + 1;

@@ -3,8 +3,9 @@
 // A target whose drives are folders of this machine: a registry store, an
 // environment and a drive map ('C' -> "/tmp/x/drive_c"). Windows paths are
 // matched against the folders without regard to case, as Windows and Wine
-// do, and short (8.3) components are resolved against the names the folder's
-// entries would be given by Windows' short-name generation.
+// do (NameCase.h), and short (8.3) components are resolved against the names
+// the folder's entries would be given by Windows' short-name generation
+// (LongNameOfShort; a Wine prefix replaces it with Wine's own names).
 
 #include "platform/Target.h"
 
@@ -38,7 +39,21 @@ public:
     // drive is missing. Short components are not resolved here.
     std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) const;
 
+protected:
+    // The entry (of `entries`, the listing of `folder`) whose short name is
+    // `name`, empty when none is. Default: GenerateShortNames.
+    virtual std::u16string LongNameOfShort(const std::filesystem::path& folder,
+                                           const std::vector<std::u16string>& entries,
+                                           std::u16string_view name) const;
+
+    static std::vector<std::u16string> FolderEntries(const std::filesystem::path& folder);
+
 private:
+    // The entry of folder that name stands for: the name itself, an entry
+    // equal but for case, or (when short names are resolved) the entry whose
+    // short name it is. Empty when there is none.
+    std::u16string MatchEntry(const std::filesystem::path& folder, const std::u16string& name,
+                              bool resolveShort) const;
     // The host path of a Windows path, short components resolved when asked;
     // *longPath (when given) gets the path with those components made long.
     std::optional<std::filesystem::path> Resolve(std::u16string_view windowsPath, bool resolveShort,

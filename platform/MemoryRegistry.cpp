@@ -1,5 +1,6 @@
 #include "platform/MemoryRegistry.h"
 
+#include "platform/NameCase.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ struct Value {
 
 struct Node {
     std::u16string name;     // as created
-    std::u16string folded;   // lower-cased, the sort and lookup key
+    std::u16string folded;   // upper-cased (NameCase), the sort and lookup key
     Node* parent = nullptr;  // null for the root and for removed keys
     bool refusesFullAccess = false;
     bool removed = false;
@@ -53,7 +54,7 @@ struct Node {
     Value* FindValue(std::u16string_view valueName)
     {
         for (Value& v : values) {
-            if (EqualsIgnoreCaseAscii(v.name, valueName))
+            if (NamesEqual(v.name, valueName))
                 return &v;
         }
         return nullptr;
@@ -89,6 +90,7 @@ struct MemoryRegistry::Impl {
     std::shared_ptr<Node> root = std::make_shared<Node>();
     std::unordered_map<std::uintptr_t, std::shared_ptr<Node>> handles;
     std::uintptr_t nextHandle = 1;
+    std::u16string failure;
 
     Node* Find(std::u16string_view path) const
     {
@@ -97,7 +99,7 @@ struct MemoryRegistry::Impl {
             return nullptr;
         Node* node = root.get();
         for (std::u16string_view name : names) {
-            node = node->Child(ToLowerAscii(name));
+            node = node->Child(ToUpperName(name));
             if (!node)
                 return nullptr;
         }
@@ -112,7 +114,7 @@ struct MemoryRegistry::Impl {
             return nullptr;
         Node* node = root.get();
         for (std::u16string_view name : names) {
-            std::u16string folded = ToLowerAscii(name);
+            std::u16string folded = ToUpperName(name);
             auto it = node->LowerBound(folded);
             if (it == node->children.end() || (*it)->folded != folded) {
                 auto child = std::make_shared<Node>();
@@ -219,8 +221,10 @@ RegStatus MemoryRegistry::OpenKey(RegRoot root, std::u16string_view path, std::u
     Node* node = d->Find(path);
     if (!node)
         return kFileNotFound;
-    if (node->refusesFullAccess && (access & kWriteOrDeleteRights) != 0)
+    if (node->refusesFullAccess && (access & kWriteOrDeleteRights) != 0) {
+        d->failure = u"HKEY_LOCAL_MACHINE\\" + std::u16string(path) + u" refuses full access.";
         return kAccessDenied;
+    }
     std::uintptr_t id = d->nextHandle++;
     // The handle keeps the node alive, so a handle to a removed key stays safe.
     std::shared_ptr<Node> owner;
@@ -296,20 +300,36 @@ RegStatus MemoryRegistry::QueryValue(RegHandle key, std::u16string_view valueNam
 
 RegStatus MemoryRegistry::DeleteKey(RegRoot root, std::u16string_view path)
 {
-    if (root != RegRoot::LocalMachine)
-        return kInvalidHandle;
     std::lock_guard lock(d->mutex);
+    if (root != RegRoot::LocalMachine) {
+        d->failure = u"Only keys under HKEY_LOCAL_MACHINE can be removed.";
+        return kInvalidHandle;
+    }
     Node* node = d->Find(path);
-    if (!node)
+    const std::u16string where = u"HKEY_LOCAL_MACHINE\\" + std::u16string(path);
+    if (!node) {
+        d->failure = where + u" does not exist.";
         return kFileNotFound;
-    if (node == d->root.get() || !node->children.empty() || node->refusesFullAccess)
+    }
+    if (node == d->root.get() || !node->children.empty() || node->refusesFullAccess) {
+        d->failure = where
+            + (node->refusesFullAccess ? u" refuses full access and was not removed."
+                                       : u" still has sub-keys and was not removed.");
         return kAccessDenied;
+    }
+    d->failure.clear();
     Node* parent = node->parent;
     auto it = parent->LowerBound(node->folded);
     (*it)->removed = true;
     (*it)->parent = nullptr;
     parent->children.erase(it);
     return kSuccess;
+}
+
+std::u16string MemoryRegistry::FailureReason() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->failure;
 }
 
 RegStatus MemoryRegistry::CloseKey(RegHandle key)

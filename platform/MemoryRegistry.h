@@ -48,6 +48,10 @@ public:
                          std::uint8_t* data, std::uint32_t* size) override;
     RegStatus DeleteKey(RegRoot root, std::u16string_view path) override;
     RegStatus CloseKey(RegHandle key) override;
+    // Why the last removal failed (a key refusing full access, one with
+    // sub-keys); empty after a successful one. There is no file, so a
+    // repair batch is the default one: removals act at once.
+    std::u16string FailureReason() const override;
 
 private:
     struct Impl;

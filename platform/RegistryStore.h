@@ -17,12 +17,33 @@
 // | DeleteKey     | RegDeleteKeyW      | removes a key without sub-keys; kAccessDenied when it has some           |
 // | CloseKey      | RegCloseKey        | releases a handle from OpenKey                                           |
 //
-// Paths are separated by "\"; a trailing "\" names the same key; names
-// compare without regard to case. Every call reports failure through its
-// result and never throws.
+// Paths are separated by "\"; a trailing "\" names the same key; key and
+// value names compare as Windows compares them (NameCase.h: the simple
+// upper-case mapping of each UTF-16 unit). Every call reports failure through
+// its result and never throws.
+//
+// A repair batch, for stores kept in a file (one write per repair instead of
+// one per removed key):
+//
+// | Call          | Contract                                                                              |
+// |---------------|---------------------------------------------------------------------------------------|
+// | BeginRepair   | starts a batch; kSuccess, or the reason the store cannot be written now (then no      |
+// |               | batch is open and DeleteKey writes as outside a batch)                                |
+// | DeleteKey     | inside a batch: the key's backup is written, then the key leaves the store's memory  |
+// |               | at once (OpenKey no longer finds it); the file is not touched yet                     |
+// | CommitRepair  | ends the batch: flushes the backups, writes the new file once, flushes it, renames it |
+// |               | into place once and flushes its folder. On failure the file is as it was and every   |
+// |               | key removed in the batch is back; kSuccess when there was no batch or nothing to do   |
+// | FailureReason | the last failure (of DeleteKey, BeginRepair, CommitRepair, or an open refused for     |
+// |               | lack of rights) in words for the user; empty after a successful DeleteKey,            |
+// |               | BeginRepair or CommitRepair that wrote something                                      |
+//
+// Stores without a file keep the default batch (DeleteKey acts at once, Begin
+// and Commit succeed); the default reason is empty.
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quelvo::platform {
@@ -84,6 +105,10 @@ public:
                                  std::uint8_t* data, std::uint32_t* size) = 0;
     virtual RegStatus DeleteKey(RegRoot root, std::u16string_view path) = 0;
     virtual RegStatus CloseKey(RegHandle key) = 0;
+
+    virtual RegStatus BeginRepair() { return kSuccess; }
+    virtual RegStatus CommitRepair() { return kSuccess; }
+    virtual std::u16string FailureReason() const { return {}; }
 };
 
 }  // namespace quelvo::platform

@@ -1,11 +1,14 @@
 #include "platform/files/FileTargets.h"
 
+#include "platform/NameCase.h"
 #include "platform/Text.h"
 #include "platform/files/HiveStore.h"
 #include "platform/files/RegExport.h"
 #include "platform/files/SystemRegStore.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <sys/xattr.h>
 
 namespace quelvo::platform::files {
 
@@ -32,7 +35,7 @@ std::optional<std::u16string> StringValue(TreeStore& store, std::u16string_view 
 void SetVariable(HostTarget::Environment& env, const std::u16string& name, std::u16string value)
 {
     for (auto it = env.begin(); it != env.end();) {
-        if (EqualsIgnoreCaseAscii(it->first, name))
+        if (NamesEqual(it->first, name))
             it = env.erase(it);
         else
             ++it;
@@ -53,7 +56,7 @@ std::u16string Expand(const HostTarget::Environment& env, std::u16string_view te
         }
         out.append(text.substr(pos, open - pos));
         const std::u16string_view name = text.substr(open + 1, close - open - 1);
-        auto it = std::find_if(env.begin(), env.end(), [&](const auto& e) { return EqualsIgnoreCaseAscii(e.first, name); });
+        auto it = std::find_if(env.begin(), env.end(), [&](const auto& e) { return NamesEqual(e.first, name); });
         if (it != env.end()) {
             out += it->second;
             pos = close + 1;
@@ -113,12 +116,15 @@ FileTarget::FileTarget(std::unique_ptr<TreeStore> owned, Environment environment
       HostTarget(*store, std::move(environment), std::move(drives), std::move(description)),
       m_wineShortNames(wineShortNames)
 {
+    if (!m_wineShortNames)
+        m_dosNames = ReadNtfsDosName;
 }
 
 std::u16string WineShortName(std::u16string_view name)
 {
     static constexpr char kHashChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
-    auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; };
+    // Wine hashes the name lower-cased with its Unicode table.
+    auto lower = LowerUnit;
     auto upper = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; };
     auto invalid = [](char16_t c) {
         return c > 0x7F || std::u16string_view(u"*?<>|\"+=,;[] ~.").find(c) != std::u16string_view::npos;
@@ -152,55 +158,72 @@ std::u16string WineShortName(std::u16string_view name)
     return out;
 }
 
-std::u16string FileTarget::WithWineLongNames(std::u16string_view path) const
+bool IsWineLegalShortName(std::u16string_view name)
 {
-    if (path.size() < 3 || path[1] != u':' || (path[2] != u'\\' && path[2] != u'/')
-        || path.find(u'~') == std::u16string_view::npos)
-        return std::u16string(path);
-    std::optional<fs::path> folder = HostPath(path.substr(0, 3));
-    std::u16string out(path.substr(0, 3));
-    std::size_t pos = 3;
-    while (pos < path.size()) {
-        std::size_t end = path.find_first_of(u"\\/", pos);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        std::u16string name(path.substr(pos, end - pos));
-        if (folder && name.find(u'~') != std::u16string::npos) {
-            std::error_code ec;
-            if (!fs::exists(*folder / fs::path(name), ec)) {
-                for (const auto& entry : fs::directory_iterator(*folder, ec)) {
-                    const std::u16string entryName = entry.path().filename().u16string();
-                    if (EqualsIgnoreCaseAscii(WineShortName(entryName), name)) {
-                        name = entryName;
-                        break;
-                    }
-                }
-            }
+    if (name.size() > 12)
+        return false;
+    if (!name.empty() && name[0] == u'.')
+        return name == u"." || name == u"..";
+    std::size_t dot = std::u16string_view::npos;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c > 0x7F || std::u16string_view(u"*?<>|\"+=,;[] :/\\").find(c) != std::u16string_view::npos)
+            return false;
+        if (c == u'.') {
+            if (dot != std::u16string_view::npos)
+                return false;
+            dot = i;
         }
-        out += name;
-        std::error_code ec;
-        folder = HostPath(out);
-        if (folder && !fs::is_directory(*folder, ec))
-            folder.reset();
-        if (end < path.size())
-            out += path[end];
-        pos = end + 1;
     }
-    return out;
+    if (dot == std::u16string_view::npos)
+        return name.size() <= 8;
+    return name.size() - dot <= 4 && dot <= 8;
 }
 
-std::size_t FileTarget::GetLongPathName(std::u16string_view path, char16_t* buffer, std::size_t capacity)
+DosName ReadNtfsDosName(const fs::path& entry)
 {
-    if (!m_wineShortNames)
-        return HostTarget::GetLongPathName(path, buffer, capacity);
-    return HostTarget::GetLongPathName(WithWineLongNames(path), buffer, capacity);
+    char buffer[64];
+    const ssize_t n = ::getxattr(entry.c_str(), "system.ntfs_dos_name", buffer, sizeof buffer);
+    if (n >= 0)
+        return DosName{DosName::Stored, FromUtf8(std::string_view(buffer, std::size_t(n)))};
+    if (errno == ENODATA)
+        return DosName{DosName::None, {}};
+    return DosName{DosName::Unsupported, {}};
 }
 
-bool FileTarget::FileExists(std::u16string_view path)
+void FileTarget::SetDosNameReader(DosNameReader reader)
 {
-    if (!m_wineShortNames)
-        return HostTarget::FileExists(path);
-    return HostTarget::FileExists(WithWineLongNames(path));
+    m_dosNames = std::move(reader);
+}
+
+std::u16string FileTarget::LongNameOfShort(const fs::path& folder, const std::vector<std::u16string>& entries,
+                                           std::u16string_view name) const
+{
+    if (m_wineShortNames) {
+        // Wine hands out its hashed names only; an entry that is a valid 8.3
+        // name already has no other.
+        for (const std::u16string& entry : entries) {
+            if (!IsWineLegalShortName(entry) && NamesEqual(WineShortName(entry), name))
+                return entry;
+        }
+        return {};
+    }
+    if (m_dosNames) {
+        // ntfs-3g shows the short name NTFS stored for each entry; where the
+        // file system keeps them, they are the only ones.
+        bool stored = false;
+        for (const std::u16string& entry : entries) {
+            const DosName dos = m_dosNames(folder / fs::path(entry));
+            if (dos.kind == DosName::Unsupported)
+                break;
+            stored = true;
+            if (dos.kind == DosName::Stored && NamesEqual(dos.name, name))
+                return entry;
+        }
+        if (stored)
+            return {};
+    }
+    return HostTarget::LongNameOfShort(folder, entries, name);
 }
 
 std::optional<fs::path> FindIgnoringCase(const fs::path& folder, const fs::path& relative)
@@ -215,7 +238,7 @@ std::optional<fs::path> FindIgnoringCase(const fs::path& folder, const fs::path&
         const std::u16string wanted = FromUtf8(part.string());
         std::optional<fs::path> match;
         for (const auto& entry : fs::directory_iterator(current, ec)) {
-            if (EqualsIgnoreCaseAscii(FromUtf8(entry.path().filename().string()), wanted)) {
+            if (NamesEqual(FromUtf8(entry.path().filename().string()), wanted)) {
                 match = entry.path();
                 break;
             }

@@ -33,9 +33,24 @@ struct StoreHolder {
 };
 }  // namespace detail
 
-// A host target that owns its file-backed store. On a Wine prefix, short
-// path components may also be the ones Wine hands out ("PROG~FBU" for
-// "Program Files"); they are resolved before the Windows-style ones.
+// The short name a file system stored for an entry (ntfs-3g shows NTFS's as
+// the extended attribute "system.ntfs_dos_name"): Stored, None (the entry
+// has none: its long name is already 8.3), or Unsupported by the file system.
+struct DosName {
+    enum Kind { Stored, None, Unsupported } kind = Unsupported;
+    std::u16string name;
+};
+using DosNameReader = std::function<DosName(const std::filesystem::path& entry)>;
+DosName ReadNtfsDosName(const std::filesystem::path& entry);
+
+// A host target that owns its file-backed store. Short path components
+// resolve as the checked system resolves them:
+// - a Wine prefix (wineShortNames): only the names Wine hands out
+//   (WineShortName: "PROG~FBU" for "Program Files"), never Windows-style
+//   generated ones ("PROGRA~1" names nothing Wine can open);
+// - an offline Windows installation: the short names its file system
+//   stored, where the file system shows them (the DosNameReader, by default
+//   ReadNtfsDosName), else the names Windows generates (GenerateShortNames).
 class FileTarget final : private detail::StoreHolder, public HostTarget {
 public:
     FileTarget(std::unique_ptr<TreeStore> store, Environment environment, Drives drives,
@@ -45,14 +60,21 @@ public:
     // Why the last repair of a key failed (empty when it did not).
     std::u16string LastError() const { return store->LastError(); }
 
-    std::size_t GetLongPathName(std::u16string_view path, char16_t* buffer, std::size_t capacity) override;
-    bool FileExists(std::u16string_view path) override;
+    // Test seam for the stored short names of an offline installation.
+    void SetDosNameReader(DosNameReader reader);
+
+protected:
+    std::u16string LongNameOfShort(const std::filesystem::path& folder, const std::vector<std::u16string>& entries,
+                                   std::u16string_view name) const override;
 
 private:
-    std::u16string WithWineLongNames(std::u16string_view path) const;
-
     bool m_wineShortNames;
+    DosNameReader m_dosNames;
 };
+
+// Whether Wine takes a name as a valid 8.3 name of its own (then it has no
+// hashed short name).
+bool IsWineLegalShortName(std::u16string_view name);
 
 // The short name Wine gives a file or folder whose long name is not a valid
 // 8.3 name: the first four valid characters, "~", three characters of a hash

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sys/stat.h>
 
 namespace quelvo::platform::files {
@@ -125,13 +126,9 @@ void HiveStore::LoadValues(RegKey& key)
     std::free(values);
 }
 
-RegStatus HiveStore::PersistRemoval(RegKey& key, std::u16string* message)
+RegStatus HiveStore::CheckWritable(std::u16string* message)
 {
     const std::u16string where = FromUtf8(m_file.string());
-    if (!key.Parent() || !key.Parent()->Parent()) {
-        *message = u"The root of the hive " + where + u" cannot be removed.";
-        return kAccessDenied;
-    }
     std::uint32_t primary = 0, secondary = 0;
     if (!ReadHiveSequenceNumbers(m_file, &primary, &secondary)) {
         *message = where + u" is no longer a registry hive; nothing was written.";
@@ -151,12 +148,30 @@ RegStatus HiveStore::PersistRemoval(RegKey& key, std::u16string* message)
         *message = u"The registry hive " + where + u" is not open.";
         return kWriteFault;
     }
+    return kSuccess;
+}
 
+RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message)
+{
+    const std::u16string where = FromUtf8(m_file.string());
     std::u16string reopenError;
-    if (hivex_node_delete_child(Hive(m_hive), key.backendId) != 0) {
-        *message = u"Cannot remove the key from " + where + u": " + ErrnoText();
-        Reopen(&reopenError);  // the in-memory hive may be inconsistent: drop it
-        return kWriteFault;
+    std::set<const RegKey*> batch(removed.begin(), removed.end());
+    for (RegKey* key : removed) {
+        if (!key->Parent() || !key->Parent()->Parent()) {
+            *message = u"The root of the hive " + where + u" cannot be removed.";
+            return kAccessDenied;
+        }
+        // A key removed with an ancestor goes with that ancestor's node.
+        bool underRemoved = false;
+        for (const RegKey* up = key->Parent(); up && !underRemoved; up = up->Parent())
+            underRemoved = batch.count(up) != 0;
+        if (underRemoved)
+            continue;
+        if (hivex_node_delete_child(Hive(m_hive), key->backendId) != 0) {
+            *message = u"Cannot remove " + key->Path() + u" from " + where + u": " + ErrnoText();
+            Reopen(&reopenError);  // the in-memory hive may be inconsistent: drop it
+            return kWriteFault;
+        }
     }
     std::string writeError;
     const bool written = ReplaceFileWith(

@@ -5,8 +5,9 @@
 // root; nothing else exists under HKEY_LOCAL_MACHINE. Keys and values are
 // read on demand.
 //
-// A removal deletes the node in hivex's in-memory copy and commits it to a
-// new file in the same folder, which is flushed and renamed over the hive.
+// A removal, or a repair batch of them, deletes the nodes in hivex's
+// in-memory copy and commits it once to a new file in the same folder, which
+// is flushed and renamed over the hive.
 // After any hivex error nothing is committed and the hive is reopened from
 // the unchanged file. A hive whose two sequence numbers differ (a write that
 // never finished) is refused for writing, and so is a file that changed on
@@ -29,7 +30,8 @@ public:
     void SetReplaceHook(ReplaceHook hook) { m_replaceHook = std::move(hook); }
 
 protected:
-    RegStatus PersistRemoval(RegKey& key, std::u16string* message) override;
+    RegStatus CheckWritable(std::u16string* message) override;
+    RegStatus PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message) override;
 
     // RegTreeLoader: reads a key's sub-keys and values from the hive.
     void LoadChildren(RegKey& key) override;

@@ -1,16 +1,9 @@
 #include "platform/files/RegExport.h"
 
 #include "platform/Text.h"
-#include "platform/files/FileIo.h"
 #include "platform/files/SystemRegFile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace quelvo::platform::files {
 
@@ -377,71 +370,6 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
             return false;
         }
         key->SetValue(std::move(value));
-    }
-    return true;
-}
-
-std::filesystem::path DefaultBackupFolder()
-{
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::filesystem::path base;
-    if (xdg && *xdg == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
-    }
-    return base / "quelvo" / "backups";
-}
-
-RegBackup::RegBackup(std::filesystem::path folder) : m_folder(std::move(folder)) {}
-
-RegBackup::~RegBackup()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-bool RegBackup::Export(RegKey& key, std::u16string* message)
-{
-    const std::string body = EncodeUtf16Le(ExportRegKeyTree(key, u"HKEY_LOCAL_MACHINE")).substr(2);
-    if (m_fd < 0) {
-        std::error_code ec;
-        std::filesystem::create_directories(m_folder, ec);
-        char stamp[32];
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        gmtime_r(&now, &tm);
-        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-        for (int attempt = 0; attempt < 1000 && m_fd < 0; ++attempt) {
-            std::string name = std::string("repair-") + stamp;
-            if (attempt)
-                name += "-" + std::to_string(attempt);
-            const auto candidate = m_folder / (name + ".reg");
-            m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (m_fd >= 0)
-                m_file = candidate;
-            else if (errno != EEXIST)
-                break;
-        }
-        if (m_fd < 0) {
-            *message = u"Cannot create a backup file in " + FromUtf8(m_folder.string()) + u": "
-                + FromUtf8(std::strerror(errno));
-            return false;
-        }
-        if (!WriteAll(m_fd, EncodeUtf16Le(kHeader))) {
-            *message = u"Cannot write the backup file " + FromUtf8(m_file.string());
-            ::close(m_fd);
-            ::unlink(m_file.c_str());
-            m_fd = -1;
-            m_file.clear();
-            return false;
-        }
-    }
-    if (!WriteAll(m_fd, body) || ::fsync(m_fd) != 0 || !FlushFolder(m_folder)) {
-        *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
-            + FromUtf8(std::strerror(errno));
-        return false;
     }
     return true;
 }

@@ -37,12 +37,15 @@ std::u16string DecodeTextFile(std::string_view bytes);
 // input; keys before that line are already restored.
 bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error);
 
+// POSIX builds only (RegBackup.cpp); the Windows store writes its own
+// backups with the functions above.
 // The folder backups go to: $XDG_DATA_HOME/quelvo/backups, or
 // ~/.local/share/quelvo/backups.
 std::filesystem::path DefaultBackupFolder();
 
 // One backup file per repair session: created on the first export, each
-// export appended and flushed to disk before it returns.
+// export appended and flushed to disk before it returns. Inside a repair
+// batch the stores append each key and flush once, before the commit.
 class RegBackup {
 public:
     explicit RegBackup(std::filesystem::path folder);
@@ -50,7 +53,11 @@ public:
 
     // Exports the key with its values and sub-keys; false (and a message)
     // when it could not be written: the key must then not be removed.
+    // Export is Append followed by Flush.
     virtual bool Export(RegKey& key, std::u16string* message);
+    virtual bool Append(RegKey& key, std::u16string* message);
+    // Makes everything appended so far durable (file and folder entry).
+    virtual bool Flush(std::u16string* message);
 
     // The file written so far (empty before the first export).
     const std::filesystem::path& File() const { return m_file; }
@@ -59,6 +66,7 @@ private:
     std::filesystem::path m_folder;
     std::filesystem::path m_file;
     int m_fd = -1;
+    bool m_folderFlushed = false;
 };
 
 }  // namespace quelvo::platform::files

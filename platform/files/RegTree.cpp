@@ -1,19 +1,14 @@
 #include "platform/files/RegTree.h"
 
-#include "platform/Text.h"
+#include "platform/NameCase.h"
 
 #include <algorithm>
 
 namespace quelvo::platform::files {
 
-namespace {
-char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-}  // namespace
-
 bool KeyNameLess(std::u16string_view a, std::u16string_view b)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+    return NameLess(a, b);
 }
 
 std::vector<std::u16string> SplitKeyPath(std::u16string_view path)
@@ -53,7 +48,7 @@ RegKey* RegKey::Child(std::u16string_view name)
                                [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
                                    return KeyNameLess(k->Name(), n);
                                });
-    if (it != children.end() && EqualsIgnoreCaseAscii((*it)->Name(), name))
+    if (it != children.end() && NamesEqual((*it)->Name(), name))
         return it->get();
     return nullptr;
 }
@@ -66,7 +61,7 @@ RegKey& RegKey::AddChild(std::u16string_view name)
                                [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
                                    return KeyNameLess(k->Name(), n);
                                });
-    if (it != m_children.end() && EqualsIgnoreCaseAscii((*it)->Name(), name))
+    if (it != m_children.end() && NamesEqual((*it)->Name(), name))
         return **it;
     it = m_children.insert(it, std::make_unique<RegKey>(std::u16string(name), this, m_loader));
     return **it;
@@ -84,6 +79,17 @@ std::unique_ptr<RegKey> RegKey::TakeChild(RegKey& child)
     return nullptr;
 }
 
+RegKey& RegKey::AdoptChild(std::unique_ptr<RegKey> child)
+{
+    Children();
+    child->m_parent = this;
+    auto it = std::lower_bound(m_children.begin(), m_children.end(), child->Name(),
+                               [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
+                                   return KeyNameLess(k->Name(), n);
+                               });
+    return **m_children.insert(it, std::move(child));
+}
+
 const std::vector<RegValue>& RegKey::Values()
 {
     if (!m_valuesLoaded) {
@@ -96,7 +102,7 @@ const std::vector<RegValue>& RegKey::Values()
 const RegValue* RegKey::Value(std::u16string_view name)
 {
     for (const RegValue& v : Values()) {
-        if (EqualsIgnoreCaseAscii(v.name, name))
+        if (NamesEqual(v.name, name))
             return &v;
     }
     return nullptr;
@@ -106,7 +112,7 @@ void RegKey::SetValue(RegValue value)
 {
     Values();
     for (RegValue& v : m_values) {
-        if (EqualsIgnoreCaseAscii(v.name, value.name)) {
+        if (NamesEqual(v.name, value.name)) {
             v = std::move(value);
             return;
         }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The key tree behind the file-backed registry stores: keys with their
-// values, names compared without regard to (ASCII) case and kept in the case
-// they were created with, sub-keys in case-insensitive sorted order. A
+// values, names compared as Windows compares them (NameCase.h) and kept in
+// the case they were created with, sub-keys in that case-insensitive order. A
 // backend may fill a key's sub-keys and values lazily (an offline hive is
 // read on demand); `Loader` is asked the first time they are needed.
 
@@ -49,6 +49,8 @@ public:
     RegKey& AddChild(std::u16string_view name);
     // Detaches a sub-key and hands it over (open handles may still point at it).
     std::unique_ptr<RegKey> TakeChild(RegKey& child);
+    // Puts a key taken with TakeChild back in its place (a removal undone).
+    RegKey& AdoptChild(std::unique_ptr<RegKey> child);
 
     const std::vector<RegValue>& Values();
     const RegValue* Value(std::u16string_view name);
@@ -81,7 +83,7 @@ private:
     std::vector<RegValue> m_values;
 };
 
-// Case-insensitive (ASCII) ordering of key names, as enumeration uses.
+// Case-insensitive ordering of key names (NameLess), as enumeration uses.
 bool KeyNameLess(std::u16string_view a, std::u16string_view b);
 
 // Splits "A\B\\C\" into {"A","B","C"}: empty components are dropped, as the

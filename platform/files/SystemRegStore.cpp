@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
-#include <optional>
+#include <map>
 
 namespace quelvo::platform::files {
 
@@ -30,7 +30,7 @@ std::unique_ptr<SystemRegStore> SystemRegStore::Open(const std::filesystem::path
     return store;
 }
 
-RegStatus SystemRegStore::PersistRemoval(RegKey& key, std::u16string* message)
+RegStatus SystemRegStore::CheckWritable(std::u16string* message)
 {
     const std::u16string where = FromUtf8(m_file.string());
     if (m_serverRunning && m_serverRunning()) {
@@ -42,36 +42,57 @@ RegStatus SystemRegStore::PersistRemoval(RegKey& key, std::u16string* message)
     std::string onDisk;
     std::string readError;
     if (!ReadWholeFile(m_file, &onDisk, &readError)) {
-        *message = FromUtf8(readError);
+        *message = u"Cannot read the Wine registry: " + FromUtf8(readError);
         return kWriteFault;
     }
     if (onDisk != m_document.Text()) {
         *message = where + u" changed on disk since it was read; scan again before repairing.";
         return kWriteFault;
     }
+    return kSuccess;
+}
 
-    // A key written only because of this descendant would vanish with it:
-    // give it a block of its own where the removed one stood.
-    RegKey* parent = key.Parent();
-    std::optional<SystemRegBlock> parentBlock;
-    std::size_t slot = SIZE_MAX;
-    if (parent && parent->Parent() && parent->blocks.empty() && parent->Children().size() == 1
-        && !key.blocks.empty()) {
-        slot = *std::min_element(key.blocks.begin(), key.blocks.end());
+RegStatus SystemRegStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message)
+{
+    const std::u16string where = FromUtf8(m_file.string());
+    std::vector<bool> dropped(m_document.blocks.size(), false);
+    for (const RegKey* key : removed) {
+        for (std::size_t index : key->blocks)
+            dropped[index] = true;
+    }
+
+    // A key written only because of removed descendants would vanish with
+    // them: give it a block of its own where the first of them stood.
+    std::map<RegKey*, std::size_t> needsBlock;
+    for (const RegKey* key : removed) {
+        if (key->blocks.empty())
+            continue;
+        RegKey* alive = key->Parent();
+        while (alive && alive->deleted)
+            alive = alive->Parent();
+        if (!alive || !alive->Parent() || !alive->blocks.empty() || !alive->Children().empty())
+            continue;
+        const std::size_t first = *std::min_element(key->blocks.begin(), key->blocks.end());
+        auto [it, added] = needsBlock.try_emplace(alive, first);
+        if (!added)
+            it->second = std::min(it->second, first);
+    }
+    std::map<std::size_t, SystemRegBlock> newBlocks;
+    const auto now = static_cast<long long>(std::time(nullptr));
+    for (const auto& [key, slot] : needsBlock) {
         const std::string& old = m_document.blocks[slot].text;
         const std::size_t blank = old.find_first_not_of("\r\n");
-        parentBlock.emplace();
-        parentBlock->path = parent->PathComponents();
-        parentBlock->text = old.substr(0, blank == std::string::npos ? old.size() : blank)
-            + FormatKeyHeader(parentBlock->path, static_cast<long long>(std::time(nullptr)));
+        SystemRegBlock block;
+        block.path = key->PathComponents();
+        block.text = old.substr(0, blank == std::string::npos ? old.size() : blank) + FormatKeyHeader(block.path, now);
+        newBlocks.emplace(slot, std::move(block));
     }
 
     std::string text = m_document.header;
     for (std::size_t i = 0; i < m_document.blocks.size(); ++i) {
-        if (i == slot)
-            text += parentBlock->text;
-        else if (!m_document.blocks[i].removed
-                 && std::find(key.blocks.begin(), key.blocks.end(), i) == key.blocks.end())
+        if (auto it = newBlocks.find(i); it != newBlocks.end())
+            text += it->second.text;
+        else if (!m_document.blocks[i].removed && !dropped[i])
             text += m_document.blocks[i].text;
     }
 
@@ -80,12 +101,15 @@ RegStatus SystemRegStore::PersistRemoval(RegKey& key, std::u16string* message)
         *message = u"Cannot rewrite " + where + u": " + FromUtf8(writeError);
         return kWriteFault;
     }
-    for (std::size_t index : key.blocks)
-        m_document.blocks[index].removed = true;
-    key.blocks.clear();
-    if (parentBlock) {
-        m_document.blocks[slot] = std::move(*parentBlock);
-        parent->blocks.push_back(slot);
+    for (std::size_t i = 0; i < dropped.size(); ++i) {
+        if (dropped[i])
+            m_document.blocks[i].removed = true;
+    }
+    for (RegKey* key : removed)
+        key->blocks.clear();
+    for (auto& [key, slot] : needsBlock) {
+        m_document.blocks[slot] = std::move(newBlocks.at(slot));
+        key->blocks.push_back(slot);
     }
     return kSuccess;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 // The registry store of a Wine prefix: its system.reg (keys relative to
-// HKEY_LOCAL_MACHINE). A removal rewrites the file through a new file in
-// the same folder, flushed and renamed into place, so that every byte
-// outside the removed key stays as it was. It is refused while a
-// wineserver runs for the prefix (the server would overwrite the file with
-// its own copy) and when the file changed on disk since it was read.
+// HKEY_LOCAL_MACHINE). A removal, or a repair batch of them, rewrites the
+// file once through a new file in the same folder, flushed and renamed into
+// place, so that every byte outside the removed keys stays as it was. It is
+// refused while a wineserver runs for the prefix (the server would overwrite
+// the file with its own copy) and when the file changed on disk since it was
+// read.
 
 #include "platform/files/FileIo.h"
 #include "platform/files/SystemRegFile.h"
@@ -30,7 +31,8 @@ public:
     void SetReplaceHook(ReplaceHook hook) { m_replaceHook = std::move(hook); }
 
 protected:
-    RegStatus PersistRemoval(RegKey& key, std::u16string* message) override;
+    RegStatus CheckWritable(std::u16string* message) override;
+    RegStatus PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message) override;
 
 private:
     SystemRegStore() = default;

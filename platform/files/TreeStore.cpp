@@ -1,5 +1,6 @@
 #include "platform/files/TreeStore.h"
 
+#include "platform/NameCase.h"
 #include "platform/Text.h"
 #include "platform/files/RegExport.h"
 
@@ -30,10 +31,75 @@ void TreeStore::SetBackup(std::shared_ptr<RegBackup> backup)
     m_backup = std::move(backup);
 }
 
-std::u16string TreeStore::LastError() const
+std::u16string TreeStore::FailureReason() const
 {
     std::lock_guard lock(m_mutex);
     return m_lastError;
+}
+
+RegStatus TreeStore::BeginRepair()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_inRepair)
+        return kSuccess;
+    std::u16string message;
+    const RegStatus status = CheckWritable(&message);
+    if (status != kSuccess) {
+        m_lastError = message;
+        return status;
+    }
+    m_lastError.clear();
+    m_inRepair = true;
+    return kSuccess;
+}
+
+RegStatus TreeStore::CommitRepair()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_inRepair)
+        return kSuccess;
+    m_inRepair = false;
+    if (m_pending.empty())
+        return kSuccess;
+    std::u16string message;
+    RegStatus status = CheckWritable(&message);
+    if (status == kSuccess && m_backup && !m_backup->Flush(&message))
+        status = kWriteFault;  // no key goes without its backup on disk
+    if (status != kSuccess) {
+        m_lastError = message;
+        // Put back every key of the batch, the last removed first.
+        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+            (*it)->deleted = false;
+            (*it)->Parent()->AdoptChild(std::move(*it));
+        }
+        m_pending.clear();
+        return status;
+    }
+    return CommitPending();
+}
+
+RegStatus TreeStore::CommitPending()
+{
+    std::vector<RegKey*> removed;
+    removed.reserve(m_pending.size());
+    for (const auto& key : m_pending)
+        removed.push_back(key.get());
+    std::u16string message;
+    const RegStatus status = PersistRemovals(removed, &message);
+    if (status != kSuccess) {
+        m_lastError = message.empty() ? u"The registry file could not be written." : message;
+        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+            (*it)->deleted = false;
+            (*it)->Parent()->AdoptChild(std::move(*it));
+        }
+        m_pending.clear();
+        return status;
+    }
+    m_lastError.clear();
+    for (auto& key : m_pending)
+        m_removed.push_back(std::move(key));
+    m_pending.clear();
+    return kSuccess;
 }
 
 RegKey* TreeStore::Find(std::u16string_view path)
@@ -60,7 +126,7 @@ RegKey* TreeStore::Resolve(std::u16string_view path, int hops, bool followLast, 
                             target->data.size() / 2);
         text = std::u16string(UpToNul(text));
         if (text.size() < kMachinePrefix.size()
-            || !EqualsIgnoreCaseAscii(std::u16string_view(text).substr(0, kMachinePrefix.size()),
+            || !NamesEqual(std::u16string_view(text).substr(0, kMachinePrefix.size()),
                                       kMachinePrefix))
             return nullptr;
         std::u16string rest = text.substr(kMachinePrefix.size());
@@ -166,37 +232,53 @@ RegStatus TreeStore::QueryValue(RegHandle handle, std::u16string_view valueName,
 RegStatus TreeStore::DeleteKey(RegRoot root, std::u16string_view path)
 {
     std::lock_guard lock(m_mutex);
-    if (root != HKEY_LOCAL_MACHINE)
+    if (root != HKEY_LOCAL_MACHINE) {
+        m_lastError = u"Only keys under HKEY_LOCAL_MACHINE can be removed.";
         return kInvalidHandle;
+    }
+    const std::u16string where = u"HKEY_LOCAL_MACHINE\\" + std::u16string(path);
     bool throughLink = false;
     RegKey* key = Resolve(path, 0, false, &throughLink);
-    if (!key)
+    if (!key) {
+        m_lastError = where + u" does not exist.";
         return kFileNotFound;
-    if (!key->Parent())
-        return kAccessDenied;  // the root itself
+    }
+    if (!key->Parent()) {
+        m_lastError = u"HKEY_LOCAL_MACHINE itself cannot be removed.";
+        return kAccessDenied;
+    }
     if (throughLink) {
         m_lastError = key->Path() + u" is reached through a symbolic link and was not removed.";
         return kAccessDenied;
     }
-    if (!key->Children().empty())
+    if (!key->Children().empty()) {
+        m_lastError = where + u" still has sub-keys and was not removed.";
         return kAccessDenied;
+    }
 
     std::u16string message;
+    if (!m_inRepair) {
+        // A removal of its own: refuse before anything is written.
+        const RegStatus status = CheckWritable(&message);
+        if (status != kSuccess) {
+            m_lastError = message;
+            return status;
+        }
+    }
     if (m_backup) {
-        if (!m_backup->Export(*key, &message)) {
+        // In a batch the backups are flushed once, before the commit.
+        if (!(m_inRepair ? m_backup->Append(*key, &message) : m_backup->Export(*key, &message))) {
             m_lastError = message;
             return kWriteFault;
         }
     }
-    const RegStatus status = PersistRemoval(*key, &message);
-    if (status != kSuccess) {
-        m_lastError = message;
-        return status;
-    }
-    m_lastError.clear();
     key->deleted = true;
-    m_removed.push_back(key->Parent()->TakeChild(*key));
-    return kSuccess;
+    m_pending.push_back(key->Parent()->TakeChild(*key));
+    if (m_inRepair) {
+        m_lastError.clear();
+        return kSuccess;
+    }
+    return CommitPending();
 }
 
 RegStatus TreeStore::CloseKey(RegHandle handle)

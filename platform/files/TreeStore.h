@@ -1,11 +1,14 @@
 #pragma once
 
 // A registry store over a RegTree whose root is HKEY_LOCAL_MACHINE. The six
-// calls follow the RegistryStore contract; a removal is first exported to
-// the backup (when one is set) and then made durable by the backend
-// (PersistRemoval) before the key leaves the tree, so a refused or failed
-// write leaves store and file as they were. The reason of the last failed
-// removal is kept for the window to show.
+// calls and the repair batch follow the RegistryStore contract. A removal is
+// first exported to the backup (when one is set; flushed before the file is
+// written: at once outside a batch, at CommitRepair inside one) and then
+// leaves the tree; the backend makes the removals durable in one
+// write (PersistRemovals): at once outside a batch, at CommitRepair inside
+// one. A refused or failed write puts every key of the batch back, so store
+// and file stay as they were. The reason of the last failure is kept for the
+// window to show (FailureReason).
 //
 // Symbolic links (Wine's "#link" keys) are followed while a path is opened,
 // as RegOpenKeyExW does, up to 16 hops. A removal never goes through a link:
@@ -44,11 +47,15 @@ public:
     RegStatus DeleteKey(RegRoot root, std::u16string_view path) override;
     RegStatus CloseKey(RegHandle key) override;
 
+    RegStatus BeginRepair() override;
+    RegStatus CommitRepair() override;
+    std::u16string FailureReason() const override;
+
     // Every removed key is exported here first; none by default.
     void SetBackup(std::shared_ptr<RegBackup> backup);
 
-    // Why the last removal failed; empty after a successful one.
-    std::u16string LastError() const;
+    // The same as FailureReason (the name older callers use).
+    std::u16string LastError() const { return FailureReason(); }
 
     // The tree, for loading and for tests. Not locked: use before sharing.
     RegKey& Root() { return *m_root; }
@@ -56,9 +63,15 @@ public:
     RegKey* Find(std::u16string_view path);
 
 protected:
-    // Makes the removal of a key without sub-keys durable. On failure returns
-    // the status for the caller and sets *message; the tree is then left alone.
-    virtual RegStatus PersistRemoval(RegKey& key, std::u16string* message) = 0;
+    // Whether the file may be written now (nobody else owns it, it did not
+    // change on disk). On failure returns the status and sets *message.
+    virtual RegStatus CheckWritable(std::u16string* message) = 0;
+    // Writes the file once without the given keys, which have already left
+    // the tree in this order (each without sub-keys at that moment; Parent()
+    // still names where each stood, a key removed later may be the parent
+    // of one removed earlier). On failure returns the status, sets *message
+    // and leaves the file as it was; the keys are then put back.
+    virtual RegStatus PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message) = 0;
 
     void ResetTree(std::unique_ptr<RegKey> root);
 
@@ -67,12 +80,16 @@ private:
     // *throughLink (when given) tells whether any link was followed.
     RegKey* Resolve(std::u16string_view path, int hops, bool followLast = true, bool* throughLink = nullptr);
     RegKey* KeyOf(RegHandle handle);
+    // Writes the pending removals; on failure puts them back.
+    RegStatus CommitPending();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<RegKey> m_root;
     std::map<std::uintptr_t, RegKey*> m_handles;
     std::uintptr_t m_nextHandle = 0x1000;
     std::vector<std::unique_ptr<RegKey>> m_removed;  // open handles may still point here
+    std::vector<std::unique_ptr<RegKey>> m_pending;  // out of the tree, not yet written
+    bool m_inRepair = false;
     std::shared_ptr<RegBackup> m_backup;
     std::u16string m_lastError;
 };

@@ -2,10 +2,16 @@
 
 #include "platform/win32/WideText.h"
 
+#include "platform/files/RegExport.h"
+#include "platform/files/RegTree.h"
 #include "platform/win32/WindowsApi.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace quelvo::platform::win32 {
@@ -64,7 +70,218 @@ LONG ReadWholeValue(HKEY key, const wchar_t* valueName, DWORD& type, std::vector
     }
 }
 
+// The system's own words for an error code, without the line end.
+std::u16string ErrorText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                       | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string out;
+    if (n && text)
+        out = FromWide(std::wstring_view(text, n));
+    if (text)
+        LocalFree(text);
+    while (!out.empty() && (out.back() == u'\n' || out.back() == u'\r' || out.back() == u' ' || out.back() == u'.'))
+        out.pop_back();
+    if (out.empty()) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "error %lu", static_cast<unsigned long>(code));
+        out.assign(buffer, buffer + std::strlen(buffer));
+    }
+    return out;
+}
+
+// Copies a key's values and its whole sub-tree into node.
+LONG ReadTree(HKEY key, files::RegKey& node, int depth)
+{
+    if (depth > 512)
+        return ERROR_INVALID_DATA;
+    DWORD longestName = 0, longestData = 0;
+    LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &longestName, &longestData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD index = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataLength = static_cast<DWORD>(data.size());
+        DWORD type = REG_NONE;
+        status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status == ERROR_MORE_DATA) {  // grew meanwhile
+            name.resize(name.size() * 2 + 256);
+            data.resize(std::max<std::size_t>(data.size() * 2, dataLength + 2));
+            continue;
+        }
+        if (status != ERROR_SUCCESS)
+            return status;
+        files::RegValue value;
+        value.name = FromWide(std::wstring_view(name.data(), nameLength));
+        value.type = static_cast<RegType>(type);
+        value.data.assign(data.begin(), data.begin() + dataLength);
+        node.SetValue(std::move(value));
+        ++index;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t childName[256];
+        DWORD length = 256;
+        status = RegEnumKeyExW(key, index, childName, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return ERROR_SUCCESS;
+        if (status != ERROR_SUCCESS)
+            return status;
+        HKEY child = nullptr;
+        status = RegOpenKeyExW(key, childName, 0, KEY_READ, &child);
+        if (status != ERROR_SUCCESS)
+            return status;
+        status = ReadTree(child, node.AddChild(FromWide(std::wstring_view(childName, length))), depth + 1);
+        RegCloseKey(child);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+}
+
+bool WriteAllTo(HANDLE file, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::u16string PathText(const std::u16string& root, std::u16string_view path)
+{
+    return root + u"\\" + std::u16string(path);
+}
+
 }  // namespace
+
+std::u16string DefaultBackupFolder()
+{
+    std::u16string base;
+    wchar_t* known = nullptr;
+    if (SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known) == S_OK && known)
+        base = FromWide(known);
+    CoTaskMemFree(known);
+    if (base.empty()) {
+        wchar_t buffer[MAX_PATH * 4];
+        const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, static_cast<DWORD>(std::size(buffer)));
+        if (n > 0 && n < std::size(buffer))
+            base = FromWide(std::wstring_view(buffer, n));
+    }
+    if (base.empty())
+        base = u".";
+    return base + u"\\Quelvo\\backups";
+}
+
+Win32Registry::Win32Registry() = default;
+
+Win32Registry::~Win32Registry()
+{
+    if (m_backup)
+        CloseHandle(static_cast<HANDLE>(m_backup));
+}
+
+void Win32Registry::SetBackupFolder(std::u16string folder)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_backup)
+        CloseHandle(static_cast<HANDLE>(m_backup));
+    m_backup = nullptr;
+    m_backupFile.clear();
+    m_backupFolder = std::move(folder);
+}
+
+std::u16string Win32Registry::BackupFile() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_backupFile;
+}
+
+std::u16string Win32Registry::FailureReason() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
+bool Win32Registry::WriteBackup(RegRoot root, std::u16string_view path, std::u16string* message)
+{
+    const std::u16string where = PathText(u"HKEY_LOCAL_MACHINE", path);
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS) {
+        *message = where + u" cannot be read for its backup (" + ErrorText(status) + u"); it was not removed.";
+        return false;
+    }
+    files::RegKey tree(u"", nullptr, nullptr);
+    files::RegKey* node = &tree;
+    for (const std::u16string& part : files::SplitKeyPath(path))
+        node = &node->AddChild(part);
+    status = ReadTree(key, *node, 0);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        *message = where + u" cannot be read for its backup (" + ErrorText(status) + u"); it was not removed.";
+        return false;
+    }
+    const std::string body = files::EncodeUtf16Le(files::ExportRegKeyTree(*node, u"HKEY_LOCAL_MACHINE")).substr(2);
+
+    if (!m_backup) {
+        const std::u16string folder = m_backupFolder.empty() ? DefaultBackupFolder() : m_backupFolder;
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(ToWide(folder)), ec);
+        SYSTEMTIME now{};
+        GetSystemTime(&now);
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "repair-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                      now.wHour, now.wMinute, now.wSecond);
+        DWORD error = ERROR_SUCCESS;
+        for (int attempt = 0; attempt < 1000 && !m_backup; ++attempt) {
+            std::string name = stamp;
+            if (attempt)
+                name += "-" + std::to_string(attempt);
+            const std::u16string file = folder + u"\\" + std::u16string(name.begin(), name.end()) + u".reg";
+            HANDLE h = CreateFileW(ToWide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                m_backup = h;
+                m_backupFile = file;
+                break;
+            }
+            error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+                break;
+        }
+        if (!m_backup) {
+            *message = u"Cannot create a backup file in " + folder + u" (" + ErrorText(error) + u"); "
+                + where + u" was not removed.";
+            return false;
+        }
+        if (!WriteAllTo(static_cast<HANDLE>(m_backup), files::EncodeUtf16Le(files::RegFileHeader()))) {
+            error = GetLastError();
+            CloseHandle(static_cast<HANDLE>(m_backup));
+            DeleteFileW(ToWide(m_backupFile).c_str());
+            m_backup = nullptr;
+            *message = u"Cannot write the backup file " + m_backupFile + u" (" + ErrorText(error) + u"); "
+                + where + u" was not removed.";
+            m_backupFile.clear();
+            return false;
+        }
+    }
+    if (!WriteAllTo(static_cast<HANDLE>(m_backup), body) || !FlushFileBuffers(static_cast<HANDLE>(m_backup))) {
+        *message = u"Cannot write the backup file " + m_backupFile + u" (" + ErrorText(GetLastError()) + u"); "
+            + where + u" was not removed.";
+        return false;
+    }
+    return true;
+}
 
 RegStatus Win32Registry::OpenKey(RegRoot root, std::u16string_view path, std::uint32_t access,
                                  RegHandle* key)
@@ -77,6 +294,12 @@ RegStatus Win32Registry::OpenKey(RegRoot root, std::u16string_view path, std::ui
     const LONG status = RegOpenKeyExW(ToHkey(root), widePath.c_str(), 0, access, &opened);
     if (status == ERROR_SUCCESS)
         *key = static_cast<RegHandle>(reinterpret_cast<std::uintptr_t>(opened));
+    else if (status == ERROR_ACCESS_DENIED) {
+        // A refused open is how a repair usually fails here: say so.
+        std::lock_guard lock(m_mutex);
+        m_failure = PathText(u"HKEY_LOCAL_MACHINE", path) + u" refuses full access (" + ErrorText(status)
+            + u"); run Quelvo as an administrator.";
+    }
     return status;
 }
 
@@ -153,8 +376,32 @@ RegStatus Win32Registry::QueryValue(RegHandle key, std::u16string_view valueName
 
 RegStatus Win32Registry::DeleteKey(RegRoot root, std::u16string_view path)
 {
+    std::lock_guard lock(m_mutex);
     const std::wstring widePath = ToWide(path);
-    return RegDeleteKeyW(ToHkey(root), widePath.c_str());
+    HKEY probe = nullptr;
+    LONG status = RegOpenKeyExW(ToHkey(root), widePath.c_str(), 0, KEY_READ, &probe);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        m_failure = PathText(u"HKEY_LOCAL_MACHINE", path) + u" does not exist.";
+        return status;  // nothing to back up or remove
+    }
+    DWORD subKeys = 0;
+    if (status == ERROR_SUCCESS) {
+        RegQueryInfoKeyW(probe, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
+        RegCloseKey(probe);
+    }
+    std::u16string message;
+    // A key with sub-keys is refused by the removal itself: no backup of it.
+    if (subKeys == 0 && !WriteBackup(root, path, &message)) {
+        m_failure = message;
+        return kWriteFault;
+    }
+    status = RegDeleteKeyW(ToHkey(root), widePath.c_str());
+    if (status != ERROR_SUCCESS)
+        m_failure = u"Cannot remove " + PathText(u"HKEY_LOCAL_MACHINE", path) + u": " + ErrorText(status) + u".";
+    else
+        m_failure.clear();
+    return status;
 }
 
 RegStatus Win32Registry::CloseKey(RegHandle key)

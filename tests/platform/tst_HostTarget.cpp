@@ -95,6 +95,19 @@ TEST_F(HostTargetTest, shouldMatchWindowsPathComponentsWithoutRegardToCase)
     EXPECT_FALSE(target->HostPath(u"C:\\PROGRA~1")) << "short names are not resolved here";
 }
 
+TEST_F(HostTargetTest, shouldMatchComponentsBeyondAsciiAsWindowsDoes)
+{
+    // UTF-16 names, so that the Windows build names the same files.
+    const fs::path folder = root / fs::path(u"Ärger") / fs::path(u"Σύνολο");
+    fs::create_directories(folder);
+    std::ofstream(folder / fs::path(u"Жук.exe")) << "x";
+    auto host = target->HostPath(u"C:\\ärger\\ΣΎΝΟΛΟ\\жук.EXE");
+    ASSERT_TRUE(host);
+    EXPECT_EQ(*host, folder / fs::path(u"Жук.exe"));
+    EXPECT_TRUE(target->FileExists(u"C:\\ÄRGER\\σύνολο\\ЖУК.exe"));
+    EXPECT_FALSE(target->FileExists(u"C:\\Aerger\\Σύνολο\\Жук.exe"));
+}
+
 TEST_F(HostTargetTest, shouldTellFilesFromFolders)
 {
     EXPECT_TRUE(target->FileExists(u"C:\\Windows\\Notepad.exe"));

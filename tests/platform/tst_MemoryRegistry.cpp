@@ -143,6 +143,50 @@ TEST_F(MemoryRegistryTest, shouldDeleteOnlyKeysWithoutSubKeys)
     EXPECT_EQ(store.DeleteKey(HKEY_LOCAL_MACHINE, u"K\\locked"), kAccessDenied);
 }
 
+TEST_F(MemoryRegistryTest, shouldMatchKeyAndValueNamesBeyondAsciiAsWindowsDoes)
+{
+    store.CreateKey(u"Classes\\Ägfile\\Σίγμα\\Жук");
+    store.SetString(u"Classes\\Ägfile", u"Größe", u"x");
+    for (std::u16string_view path : {u"classes\\ägfile", u"CLASSES\\ÄGFILE\\ΣΊΓΜΑ", u"classes\\ägfile\\σίγμα\\жук",
+                                     u"Classes\\ÄgFile\\ΣΊΓΜΑ\\ЖУК"}) {
+        RegHandle h = RegHandle::Invalid;
+        EXPECT_EQ(store.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &h), kSuccess) << ToUtf8Path(path);
+        store.CloseKey(h);
+    }
+    // Creating the other spelling finds the same key, which keeps its case.
+    store.CreateKey(u"classes\\ÄGFILE");
+    RegHandle classes = Open(u"Classes");
+    EXPECT_EQ(Names(classes), std::vector<std::u16string>{u"Ägfile"});
+    store.CloseKey(classes);
+
+    RegHandle h = Open(u"classes\\äGFILE");
+    std::uint32_t size = 0;
+    EXPECT_EQ(store.QueryValue(h, u"GRÖSSE", nullptr, nullptr, &size), kFileNotFound) << "ß is not SS";
+    EXPECT_EQ(store.QueryValue(h, u"GRÖßE", nullptr, nullptr, &size), kSuccess);
+    store.CloseKey(h);
+
+    EXPECT_EQ(store.DeleteKey(HKEY_LOCAL_MACHINE, u"CLASSES\\ägfile\\ΣΊΓΜΑ\\жук"), kSuccess);
+    EXPECT_FALSE(store.HasKey(u"Classes\\Ägfile\\Σίγμα\\Жук"));
+}
+
+TEST_F(MemoryRegistryTest, shouldSayWhyARemovalFailed)
+{
+    store.CreateKey(u"K\\parent\\child");
+    store.CreateKey(u"K\\locked");
+    store.SetRefusesFullAccess(u"K\\locked", true);
+    EXPECT_NE(store.DeleteKey(HKEY_LOCAL_MACHINE, u"K\\locked"), kSuccess);
+    EXPECT_NE(ToUtf8Path(store.FailureReason()).find("refuses full access"), std::string::npos);
+    EXPECT_NE(store.DeleteKey(HKEY_LOCAL_MACHINE, u"K\\parent"), kSuccess);
+    EXPECT_NE(ToUtf8Path(store.FailureReason()).find("sub-keys"), std::string::npos);
+    EXPECT_EQ(store.DeleteKey(HKEY_LOCAL_MACHINE, u"K\\parent\\child"), kSuccess);
+    EXPECT_TRUE(store.FailureReason().empty());
+    // No file, so the batch is the default one: removals act at once.
+    EXPECT_EQ(store.BeginRepair(), kSuccess);
+    EXPECT_EQ(store.DeleteKey(HKEY_LOCAL_MACHINE, u"K\\parent"), kSuccess);
+    EXPECT_FALSE(store.HasKey(u"K\\parent"));
+    EXPECT_EQ(store.CommitRepair(), kSuccess);
+}
+
 TEST_F(MemoryRegistryTest, shouldKeepHandleOfRemovedKeySafe)
 {
     store.CreateKey(u"K\\gone");

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -181,6 +182,58 @@ TEST_F(SandboxPrefix, shouldLetARepairRemoveABrokenExtension)
     platform::ScopedActiveTarget active(*reopened.target);
     EXPECT_FALSE(scan::func_Reg_KeyExists(platform::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.psd"));
     EXPECT_TRUE(scan::func_Reg_KeyExists(platform::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.docx"));
+}
+
+// Wine's own short names of real folders, asked of Wine itself: they name
+// the program of an association, Windows-style generated ones do not.
+TEST_F(SandboxPrefix, shouldResolveTheShortNamesWineGivesAndNoOthers)
+{
+    const fs::path programs = s_prefix / "drive_c" / "Program Files";
+    const std::vector<std::string> folders = {"Quelvo Short Test", "\xc3\x84rger Ordner", "\xce\xa3\xce\x8e\xce\x9d\xce\x9f\xce\x9b\xce\x9f Data"};
+    for (const std::string& folder : folders) {
+        fs::create_directories(programs / folder);
+        std::ofstream(programs / folder / "app.exe") << "MZ";
+    }
+    std::ofstream(s_prefix / "drive_c" / "quelvo-short.bat") << "@echo %~s1\r\n";
+    const std::string wine = "WINEPREFIX=" + Quoted(s_prefix) + " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= ";
+    std::vector<std::string> shortPaths;
+    for (const std::string& folder : folders) {
+        const fs::path out = s_folder / "short.txt";
+        const std::string command = wine + "wine cmd /c 'C:\\quelvo-short.bat' 'C:\\Program Files\\" + folder
+            + "\\app.exe' >" + Quoted(out) + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::string line = FileBytes(out);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        ASSERT_EQ(line.rfind("C:\\", 0), 0u) << line;
+        shortPaths.push_back(line);
+    }
+    // The association through Wine's names, and one through generated names.
+    const std::string add = wine + "wine reg add 'HKLM\\Software\\Classes\\";
+    ASSERT_EQ(std::system((add + ".qsw' /ve /d QuelvoShort.Wine /f >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((add + "QuelvoShort.Wine\\Shell\\Open\\Command' /ve /d '" + shortPaths[1] + " %1' /f >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((add + ".qsg' /ve /d QuelvoShort.Generated /f >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((add + "QuelvoShort.Generated\\Shell\\Open\\Command' /ve /d 'C:\\PROGRA~1\\QUELVO~1\\app.exe %1' /f >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((wine + "wineserver -w").c_str()), 0);
+
+    auto choice = Choose();
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::u16string shortPath = FromUtf8(shortPaths[i]);
+        EXPECT_TRUE(choice.target->FileExists(shortPath)) << shortPaths[i];
+        char16_t buffer[512];
+        const std::size_t n = choice.target->GetLongPathName(shortPath, buffer, 512);
+        EXPECT_EQ(ToUtf8(std::u16string(buffer, n)), "C:\\Program Files\\" + folders[i] + "\\app.exe");
+    }
+    EXPECT_FALSE(choice.target->FileExists(u"C:\\PROGRA~1\\QUELVO~1\\app.exe"));
+
+    platform::ScopedActiveTarget active(*choice.target);
+    const Outcomes outcomes = Scan();
+    ASSERT_TRUE(outcomes.count(".qsw"));
+    EXPECT_TRUE(choice.target->FileExists(FromUtf8(outcomes.at(".qsw").path))) << outcomes.at(".qsw").path;
+    // A short path whose long form cannot be found gives no path, so no
+    // outcome: Wine could not start that program either.
+    EXPECT_FALSE(outcomes.count(".qsg")) << outcomes.at(".qsg").path;
 }
 
 }  // namespace

@@ -182,8 +182,66 @@ TEST(FileTargets, shouldResolveWineShortNamesInAPrefix)
     char16_t buffer[260];
     const std::size_t n = target->GetLongPathName(u"C:\\PROG~FBU\\WIND~QP2\\ACCE~VCO\\wordpad.exe", buffer, 260);
     EXPECT_EQ(std::u16string(buffer, n), u"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe");
-    // Windows-style short names keep working beside them.
-    EXPECT_TRUE(target->FileExists(u"C:\\PROGRA~1\\WINDOW~1\\ACCESS~1\\wordpad.exe"));
+    // Windows-style generated names name nothing Wine could open.
+    EXPECT_FALSE(target->FileExists(u"C:\\PROGRA~1\\WINDOW~1\\ACCESS~1\\wordpad.exe"));
+    EXPECT_FALSE(target->FileExists(u"C:\\PROGRA~1\\Windows NT\\Accessories\\wordpad.exe"));
+    EXPECT_EQ(target->GetLongPathName(u"C:\\PROGRA~1\\WIND~QP2", buffer, 260), 0u);
+    // A valid 8.3 name is its own short name, with no hashed one beside it.
+    EXPECT_TRUE(target->FileExists(u"C:\\WINDOWS\\notepad.exe"));
+    EXPECT_FALSE(target->FileExists(u"C:\\" + WineShortName(u"windows") + u"\\notepad.exe"));
+}
+
+TEST(FileTargets, shouldHashWineShortNamesOfNamesBeyondAsciiWithTheirLowerCase)
+{
+    // The hash takes each unit lower-cased by the Unicode table, so both
+    // spellings of a name get the same short name.
+    EXPECT_EQ(WineShortName(u"Ärger Ordner"), WineShortName(u"ärger ordner"));
+    EXPECT_EQ(WineShortName(u"ΣΎΝΟΛΟ data"), WineShortName(u"σύνολο DATA"));
+    EXPECT_EQ(WineShortName(u"Ärger Ordner").substr(0, 5), u"_RGE~");
+    EXPECT_TRUE(IsWineLegalShortName(u"PROGRA~1"));
+    EXPECT_TRUE(IsWineLegalShortName(u"readme.txt"));
+    EXPECT_FALSE(IsWineLegalShortName(u"Program Files"));
+    EXPECT_FALSE(IsWineLegalShortName(u"a.b.c"));
+    EXPECT_FALSE(IsWineLegalShortName(u"äbc"));
+}
+
+// ntfs-3g shows the short name NTFS stored as an extended attribute, which
+// is used where present; elsewhere the generated names stand in.
+TEST(FileTargets, shouldResolveTheShortNamesAnNtfsInstallationStored)
+{
+    TempDir dir;
+    const fs::path root = dir / "win";
+    fs::create_directories(root / "Windows" / "System32" / "config");
+    WriteEmptyHive(root / "Windows" / "System32" / "config" / "SOFTWARE");
+    fs::create_directories(root / "Program Files" / "Internet Explorer");
+    fs::create_directories(root / "Program Data");
+    WriteBytes(root / "Program Files" / "Internet Explorer" / "iexplore.exe", "MZ");
+    std::u16string error;
+    auto target = OpenWindowsInstallation(root, &error);
+    ASSERT_TRUE(target) << ToUtf8(error);
+
+    // Not an ntfs-3g mount (no attribute): Windows' generated names.
+    target->SetDosNameReader([](const fs::path&) { return DosName{DosName::Unsupported, {}}; });
+    EXPECT_TRUE(target->FileExists(u"C:\\PROGRA~2\\INTERN~1\\iexplore.exe"));
+
+    // Stored names win, even where generation would have chosen otherwise;
+    // an entry with none has only its long name.
+    const std::map<std::string, std::u16string> stored = {
+        {"Program Files", u"PROGRA~1"}, {"Program Data", u"PROGRA~2"}, {"Internet Explorer", u"INTERN~3"}};
+    target->SetDosNameReader([&](const fs::path& entry) {
+        auto it = stored.find(entry.filename().string());
+        return it == stored.end() ? DosName{DosName::None, {}} : DosName{DosName::Stored, it->second};
+    });
+    EXPECT_TRUE(target->FileExists(u"C:\\progra~1\\INTERN~3\\iexplore.exe"));
+    EXPECT_FALSE(target->FileExists(u"C:\\PROGRA~2\\INTERN~3\\iexplore.exe")) << "PROGRA~2 is Program Data";
+    EXPECT_FALSE(target->FileExists(u"C:\\PROGRA~1\\INTERN~1\\iexplore.exe"));
+    char16_t buffer[260];
+    const std::size_t n = target->GetLongPathName(u"C:\\PROGRA~1\\INTERN~3\\IEXPLORE.EXE", buffer, 260);
+    EXPECT_EQ(std::u16string(buffer, n), u"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE");
+
+    // The attribute as ntfs-3g shows it is read through getxattr; here the
+    // file system has none, which counts as unsupported or absent.
+    EXPECT_NE(ReadNtfsDosName(root / "Program Files").kind, DosName::Stored);
 }
 
 }  // namespace
