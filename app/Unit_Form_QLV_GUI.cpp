@@ -12,6 +12,7 @@
 #include "report/Unit_QLV_ReportActions.h"
 #include "scan/Unit_QLV_Thread.h"
 #include "scan/Unit_QLV_func_Registry.h"
+#include "scan/Unit_QLV_func_Repair.h"
 
 #include <array>
 #include <cstdlib>
@@ -56,28 +57,6 @@ std::string ButtonArt(std::string_view art, std::string_view state)
 {
     return "buttons/Bn_" + std::string(art) + "_" + std::string(state) + ".bmp";
 }
-
-std::u16string ClassesPath(std::u16string_view extension)
-{
-    std::u16string path = u"SOFTWARE\\Classes\\";
-    path += extension;
-    return path;
-}
-
-// Gone means the store no longer knows the key. A key that merely refuses
-// full access still exists, so it is opened for reading only.
-bool KeyGone(std::u16string_view path)
-{
-    auto& store = platform::ActiveTarget().Registry();
-    platform::RegHandle key{};
-    const platform::RegStatus status = store.OpenKey(platform::HKEY_LOCAL_MACHINE, path, platform::KEY_READ, &key);
-    if (status == platform::kSuccess) {
-        store.CloseKey(key);
-        return false;
-    }
-    return status == platform::kFileNotFound;
-}
-
 
 // The worker of the current scan; valid only while it runs.
 scan::QLVO_Thread_Scan* g_Thread_Scan = nullptr;
@@ -596,19 +575,39 @@ void TForm_QLVO_GUI::Bn_QLVO_FixNowClick(TObject*)
 
 void TForm_QLVO_GUI::RunRepair()
 {
+    // One batch: a store kept in a file writes it once, under a busy cursor.
+    const std::vector<std::u16string> extensions = report::ExtensionsToRepair(*mpr_dic_Error_FileType);
+    FFrontEnd.SetBusyCursor(true);
+    scan::RepairOutcome outcome;
+    try {
+        outcome = scan::func_RepairExtensions(extensions);
+    } catch (...) {
+        FFrontEnd.SetBusyCursor(false);
+        throw;
+    }
+    FFrontEnd.SetBusyCursor(false);
+    FRepairFailureReason = outcome.failureReason;
+
+    std::size_t next = 0;
     const report::AfterRepairView view = report::RepairAndBuildAfterRepairView(
-        *mpr_dic_invalid_FileType, *mpr_dic_Error_FileType, [](std::u16string_view extension) {
-            const std::u16string path = ClassesPath(extension);
-            // Success is judged by the store afterwards, not by the call: a key
-            // already gone counts as repaired, one refusing access does not.
-            scan::func_Reg_DeleteKeyTree(platform::HKEY_LOCAL_MACHINE, path);
-            return KeyGone(path);
-        });
+        *mpr_dic_invalid_FileType, *mpr_dic_Error_FileType,
+        [&outcome, &next](std::u16string_view) { return next < outcome.fixed.size() && outcome.fixed[next++]; });
     FillList(view.rows);
     ShowCountLine(view.remainingLine);
     mpr_int_CurrentMode = 2;
     Bn_QLVO_FixNow->SetVisible(false);
     Bn_QLVO_DownLoadSoftware->SetVisible(true);
+    // Once, after the repair: why some keys are still there.
+    if (!FRepairFailureReason.empty())
+        func_ShowMessage(FFrontEnd, FWindow.get(), RepairFailedMessage());
+}
+
+std::u16string TForm_QLVO_GUI::RepairFailedMessage() const
+{
+    std::u16string text(report::messages::kRepairFailed);
+    if (!FRepairFailureReason.empty())
+        text += u"\n\n" + FRepairFailureReason;
+    return text;
 }
 
 void TForm_QLVO_GUI::OpenLookupPage()
@@ -629,8 +628,11 @@ void TForm_QLVO_GUI::HLB_QLVO_InvailExeNameAnchorClick(TObject*, int Index, cons
     if (outcome.rowText)
         HLB_QLVO_InvailExeName->SetItem(Index, *outcome.rowText);
     report::ApplyCheckListChange(outcome, *mpr_list_CheckFileType);
-    if (outcome.message)
-        func_ShowMessage(FFrontEnd, FWindow.get(), *outcome.message);
+    if (outcome.message) {
+        // A failed repair's row says why, as the store told it.
+        const bool failedRow = *outcome.message == report::messages::kRepairFailed;
+        func_ShowMessage(FFrontEnd, FWindow.get(), failedRow ? RepairFailedMessage() : *outcome.message);
+    }
 }
 
 void TForm_QLVO_GUI::Bn_QLVO_FindSoftware_BackClick(TObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3); }

@@ -200,6 +200,8 @@ private:
     void FillList(const std::vector<std::u16string>& rows);
     void ShowCountLine(const std::u16string& line);
     void RunRepair();
+    // The message of a "Fix failed" row: what failed, and the store's reason.
+    std::u16string RepairFailedMessage() const;
     void OpenLookupPage();
     // Runs the hand-overs the worker queued, oldest first.
     void DrainHandOvers();
@@ -224,6 +226,9 @@ private:
     std::u16string mpr_str_ExeName;
     int int_str_ExeCount = 0;
     TBitmapButton* mpr_Bn_CurrentDis = nullptr;
+    // Why the last repair left keys in place, as the store said (empty when
+    // every key went).
+    std::u16string FRepairFailureReason;
     // The running scan's hand-overs and its stop-and-wait hold.
     std::shared_ptr<platform::HandOverRunner> mpr_ScanRunner;
     std::shared_ptr<platform::ThreadControl> mpr_ScanControl;
