@@ -2,6 +2,7 @@
 
 #include "FilesTestSupport.h"
 #include "platform/Text.h"
+#include "platform/files/FileTargets.h"
 #include "platform/files/HiveStore.h"
 #include "platform/files/RegExport.h"
 #include "platform/files/SystemRegStore.h"
@@ -338,6 +339,25 @@ TEST_F(HiveRestoreTest, shouldWriteNothingToAHiveItMustNotChange)
     WriteBytes(file, "not a hive");
     result = RestoreIntoHive(file, Read(backup));
     EXPECT_TRUE(Contains(result.error, u"not a registry hive")) << ToUtf8(result.error);
+}
+
+TEST_F(HiveRestoreTest, shouldRestoreIntoTheHiveOfTheChosenInstallation)
+{
+    const std::string backup = Repair();
+    // An offline installation: the hive under Windows/System32/config, any case.
+    const fs::path root = dir / "disk";
+    fs::create_directories(root / "WINDOWS" / "system32" / "config");
+    fs::rename(file, root / "WINDOWS" / "system32" / "config" / "SOFTWARE");
+    file = root / "WINDOWS" / "system32" / "config" / "SOFTWARE";
+    TargetChoice choice = ChooseTarget([&](const char* name) -> std::optional<std::string> {
+        if (std::string_view(name) == "QUELVO_TARGET")
+            return root.string();
+        return std::nullopt;
+    });
+    ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
+    const RestoreResult result = RestoreIntoTarget(*choice.target, Read(backup));
+    ASSERT_TRUE(result.Ok()) << ToUtf8(result.error);
+    EXPECT_EQ(Dump(), before);
 }
 
 TEST(RegRestoreList, shouldListEachBackupWithItsDateAndTopKeys)
