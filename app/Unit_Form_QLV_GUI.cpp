@@ -8,6 +8,7 @@
 #include "markup/qt/HTMLabel.h"
 #include "markup/qt/HTMListB.h"
 #include "markup/qt/PictureContainer.h"
+#include "platform/DataDir.h"
 #include "platform/Target.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
@@ -530,7 +531,7 @@ void TForm_QLVO_GUI::Bn_QLVO_PageAboutClick(QObject*) { SwitchSection(Bn_QLVO_Pa
 
 void TForm_QLVO_GUI::Bn_QLVO_PageHelpClick(QObject*)
 {
-    func_ShellOpen(this, mpr_str_CurrentAppPath + QStringLiteral("Help.chm"));
+    func_ShellOpen(this, QString::fromStdU16String(platform::func_DataDirFor(mpr_str_CurrentAppPath.toStdU16String(), u"Help.chm")) + QStringLiteral("Help.chm"));
 }
 
 void TForm_QLVO_GUI::Bn_QLVO_Step3_CancelClick(QObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step1); }
@@ -728,7 +729,7 @@ void TForm_QLVO_GUI::ShowCountLine(const std::u16string& line)
 
 void TForm_QLVO_GUI::pro_cbsyn_QV_End()
 {
-    const QString libPath = mpr_str_CurrentAppPath + ToQ(report::kFileTypeLibName);
+    const QString libPath = ToQ(platform::func_DataDirFor(ToU16(mpr_str_CurrentAppPath), report::kFileTypeLibName)) + ToQ(report::kFileTypeLibName);
     const std::filesystem::path libFile(ToU16(libPath));
     std::error_code error;
     if (!std::filesystem::is_regular_file(libFile, error)) {
