@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <random>
+#include <string>
 #include <filesystem>
 #include <fstream>
 
@@ -16,9 +17,11 @@ class DataDirTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "quelvo-datadir-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        // A folder of this test's own (mkdtemp is not on every platform).
+        std::random_device random;
+        do
+            root = fs::temp_directory_path() / ("quelvo-datadir-" + std::to_string(random()));
+        while (!fs::create_directory(root));
         fs::create_directories(root / "bin");
         fs::create_directories(root / "share" / "quelvo");
         bin = root.u16string() + u"/bin/";
