@@ -3,6 +3,7 @@
 #include "app/Unit_QLV_Lookup.h"
 #include "app/Unit_QLV_MessageBox.h"
 #include "frontend/Services.h"
+#include "platform/DataDir.h"
 #include "platform/Target.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
@@ -377,7 +378,8 @@ void TForm_QLVO_GUI::Bn_QLVO_PageAboutClick(TObject*) { SwitchSection(Bn_QLVO_Pa
 
 void TForm_QLVO_GUI::Bn_QLVO_PageHelpClick(TObject*)
 {
-    FFrontEnd.ShellOpen(FWindow.get(), mpr_str_CurrentAppPath + u"Help.chm");
+    // Beside the program, else in its prefix's share/quelvo (an installed program).
+    FFrontEnd.ShellOpen(FWindow.get(), platform::func_DataDirFor(mpr_str_CurrentAppPath, u"Help.chm") + u"Help.chm");
 }
 
 void TForm_QLVO_GUI::Bn_QLVO_Step3_CancelClick(TObject*) { RPC_QLVO_Step->SetActivePage(TS_QLVO_Step1); }
@@ -525,7 +527,8 @@ void TForm_QLVO_GUI::ShowCountLine(const std::u16string& line)
 
 void TForm_QLVO_GUI::pro_cbsyn_QV_End()
 {
-    const std::u16string libPath = mpr_str_CurrentAppPath + std::u16string(report::kFileTypeLibName);
+    const std::u16string libPath = platform::func_DataDirFor(mpr_str_CurrentAppPath, report::kFileTypeLibName) +
+                                   std::u16string(report::kFileTypeLibName);
     const std::filesystem::path libFile(libPath);
     if (const auto problem = report::func_LibraryFileProblem(libFile)) {
         // Without the library there is no report; say why rather than leave
@@ -617,7 +620,8 @@ void TForm_QLVO_GUI::OpenLookupPage()
     const std::u16string query = report::BuildLookupQuery(*mpr_list_CheckFileType);
     RPC_QLVO_Step->SetActivePage(TS_QLVO_FindSoftware);
     // The build's default host is answered by the service inside the program.
-    WB_QLVO_FindSoftware->Navigate(func_LookupAddress(query, mpr_str_CurrentAppPath),
+    WB_QLVO_FindSoftware->Navigate(
+        func_LookupAddress(query, platform::func_DataDirFor(mpr_str_CurrentAppPath, u"lookup_catalogue.tsv")),
                                    frontend::navNoReadFromCache | frontend::navNoWriteToCache);
 }
 

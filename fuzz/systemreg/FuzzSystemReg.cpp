@@ -1,15 +1,59 @@
 // libFuzzer entry for the system.reg reader: any input either fails with a
 // line number or parses into blocks that give back exactly the input, and
 // the key tree built from it can be walked. The same bytes also go through
-// the .reg backup importer.
+// the .reg backup importer and the restore: as a backup restored into a
+// small Wine registry, and as a Wine registry a fixed backup is restored
+// into. A restore that succeeds must read back and must find nothing more
+// to add the second time.
 
 #include "platform/files/RegExport.h"
+#include "platform/files/RegRestore.h"
 #include "platform/files/SystemRegFile.h"
 #include "platform/files/TreeDump.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+
+namespace {
+
+using namespace quelvo::platform::files;
+
+constexpr std::string_view kTarget =
+    "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"
+    "\n[Software\\\\Classes\\\\.a] 1\n@=\"afile\"\n"
+    "\n[Software\\\\Classes\\\\afile\\\\shell\\\\open\\\\command] 1\n@=\"a.exe %1\"\n"
+    "\n[Software\\\\Classes\\\\Wow6432Node\\\\AppId] 1\n#link\n"
+    "\"SymbolicLinkValue\"=hex(6):5c,00,52,00\n";
+
+constexpr char16_t kBackup[] =
+    u"Windows Registry Editor Version 5.00\r\n\r\n"
+    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.a]\r\n@=\"other\"\r\n\r\n"
+    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.b\\shell]\r\n\"q\\\"x\"=hex(7):61,00,00,00,00,00\r\n\r\n";
+
+// Restores and checks the result against itself.
+void RestoreChecked(std::string_view target, const RegBackupContents& backup)
+{
+    std::string text;
+    RestoreResult result;
+    if (!RestoreIntoSystemRegText(target, backup, 1, &text, &result)) {
+        if (result.error.empty() || !result.restored.empty())
+            std::abort();
+        return;
+    }
+    SystemRegDocument doc;
+    std::u16string error;
+    if (!ParseSystemReg(text, &doc, &error))
+        std::abort();
+    if (result.restored.empty() != (text == target))
+        std::abort();
+    std::string again;
+    RestoreResult second;
+    if (!RestoreIntoSystemRegText(text, backup, 1, &again, &second) || !second.restored.empty() || again != text)
+        std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -21,6 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!ImportRegFile(DecodeTextFile(bytes), restored, &importError) && importError.rfind(u"line ", 0) != 0)
             std::abort();
         (void)DumpKeyTreeWithValues(restored);
+    }
+    {
+        RegBackupContents backup;
+        std::u16string backupError;
+        if (ReadRegBackup(bytes, &backup, &backupError))
+            RestoreChecked(kTarget, backup);
+        else if (backupError.empty())
+            std::abort();
     }
     SystemRegDocument doc;
     std::u16string error;
@@ -34,5 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RegKey root(u"", nullptr, nullptr);
     BuildTree(doc, root);
     (void)DumpKeyTreeWithValues(root);
+    static const RegBackupContents fixed = [] {
+        RegBackupContents backup;
+        std::u16string ignored;
+        if (!ReadRegBackup(EncodeUtf16Le(kBackup), &backup, &ignored))
+            std::abort();
+        return backup;
+    }();
+    RestoreChecked(bytes, fixed);
     return 0;
 }

@@ -17,6 +17,9 @@ import skin  # noqa: E402
 from canvas import Layer, WHITE  # noqa: E402
 
 
+HICOLOR_SIZES = (16, 24, 32, 48, 64, 128)
+
+
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -53,6 +56,11 @@ def scanning_animation(out):
 def application_icon(out):
     write(os.path.join(out, "quelvo.ico"), formats.ico32([emblem.icon(s) for s in (48, 32, 24, 16)]))
     emblem.icon(256).save(os.path.join(out, "quelvo.png"), optimize=True)
+    # The menu entry's icon theme sizes; 256 is quelvo.png itself.
+    for size in HICOLOR_SIZES:
+        folder = os.path.join(out, "icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        emblem.icon(size).save(os.path.join(folder, "quelvo.png"), optimize=True)
 
 
 def main(argv):

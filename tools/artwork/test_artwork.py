@@ -381,6 +381,12 @@ class Icon(unittest.TestCase):
         self.assertIn((w, h), [(256, 256), (48, 48)])
         self.assertEqual(colour, 6)
 
+    def test_shouldShipTheMenuIconAtEveryThemeSizeItsFolderNames(self):
+        for size in (16, 24, 32, 48, 64, 128):
+            name = "icons/hicolor/%dx%d/apps/quelvo.png" % (size, size)
+            w, h, depth, colour = png_header(read(name))
+            self.assertEqual((w, h, colour), (size, size, 6), name)
+
 
 def help_topics():
     """The topic files that the table of contents names."""

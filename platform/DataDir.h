@@ -1,0 +1,19 @@
+#pragma once
+
+// Where the program's own files (the file type library, the help file, the
+// lookup catalogue) are found. Beside the executable comes first, as in a
+// build folder or a Windows installation; an installed program on Linux has
+// them in its prefix's share/quelvo/ (bin/quelvo -> share/quelvo/).
+
+#include <string>
+#include <string_view>
+
+namespace quelvo::platform {
+
+// The folder, ending with a separator, that holds `fileName`: `appDir`
+// itself when the file is there, else <appDir>/../share/quelvo/ when it is
+// there, else `appDir` (so that the caller reports the file as missing
+// where it was looked for first). `appDir` may end with a separator or not.
+std::u16string func_DataDirFor(std::u16string_view appDir, std::u16string_view fileName);
+
+}  // namespace quelvo::platform
