@@ -63,10 +63,14 @@ std::optional<std::u16string> func_LibraryFileProblem(const std::filesystem::pat
         std::error_code ignored;
         if (fs::is_symlink(fs::symlink_status(FileName, ignored)))
             return message(u"is missing: it is a link to a file that does not exist");
-        if (error == std::errc::not_a_directory)
-            return message(u"is missing: a part of its folder path is a file, not a folder");
         const fs::path folder = FileName.parent_path();
-        if (!folder.empty() && fs::status(folder, ignored).type() == fs::file_type::not_found)
+        const fs::file_type folderType =
+            folder.empty() ? fs::file_type::directory : fs::status(folder, ignored).type();
+        if (error == std::errc::not_a_directory
+            || (folderType != fs::file_type::directory && folderType != fs::file_type::not_found
+                && folderType != fs::file_type::none))
+            return message(u"is missing: a part of its folder path is a file, not a folder");
+        if (folderType == fs::file_type::not_found)
             return message(u"is missing: its folder " + shown(folder) + u" does not exist");
         return message(u"is missing: no such file");
     }
