@@ -23,15 +23,6 @@ namespace {
 
 constexpr std::u16string_view kDefaultHost = u"" QUELVO_LOOKUP_HOST_DEFAULT;
 
-std::u16string_view TrimBlanks(std::u16string_view text)
-{
-    while (!text.empty() && text.front() <= u' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() <= u' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 #if QUELVO_LOOKUP_EMBEDDED
 // Started once; a failure is remembered too, so that every Download after
 // it goes to the configured host without trying again.
@@ -71,7 +62,7 @@ std::u16string func_LookupHostText()
     const char* fromEnvironment = std::getenv("QUELVO_LOOKUP_HOST");
     if (fromEnvironment != nullptr) {
         const std::u16string text = platform::FromUtf8(fromEnvironment);
-        const std::u16string_view trimmed = TrimBlanks(text);
+        const std::u16string_view trimmed = platform::TrimBlanks(text);
         if (!trimmed.empty())
             return std::u16string(trimmed);
     }
