@@ -2,7 +2,7 @@
 
 #include "app/Unit_QLV_Lookup.h"
 #include "app/Unit_QLV_MessageBox.h"
-#include "frontend/Services.h"
+#include "frontend/LinkTargets.h"
 #include "platform/DataDir.h"
 #include "platform/Target.h"
 #include "platform/Text.h"

@@ -22,14 +22,11 @@ foreach(program quelvo quelvo_restore quelvo_regdump)
   endif()
 endforeach()
 
-if(TARGET quelvo)
+if(QUELVO_FRONTEND STREQUAL "qt")
   install(FILES ${PROJECT_SOURCE_DIR}/resources/FileType_lib.txt ${CMAKE_BINARY_DIR}/Help.chm
           DESTINATION ${QUELVO_INSTALL_DATADIR})
-  # The lookup catalogue, once there is one.
-  if(EXISTS ${PROJECT_SOURCE_DIR}/resources/lookup)
-    # Beside the library, as beside the program in a build folder.
-    install(FILES ${PROJECT_SOURCE_DIR}/resources/lookup/lookup_catalogue.tsv DESTINATION ${QUELVO_INSTALL_DATADIR})
-  endif()
+  # The lookup catalogue, beside the library as beside the program in a build folder.
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/lookup/lookup_catalogue.tsv DESTINATION ${QUELVO_INSTALL_DATADIR})
   install(FILES ${linux}/quelvo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${linux}/example.quelvo.Quelvo.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   file(GLOB icon_sizes RELATIVE ${PROJECT_SOURCE_DIR}/resources/icons/hicolor

@@ -1,25 +1,22 @@
-#include "markup/engine/ListBoxLinks.h"
+#include "frontend/ListBoxLinks.h"
+
+#include "frontend/LinkTargets.h"
 
 #include <utility>
 
-namespace quelvo::markup {
+namespace quelvo::frontend {
 
-bool IsDesktopTarget(std::u16string_view target)
-{
-    return target.find(u"://") != std::u16string_view::npos
-        || target.find(u"mailto:") != std::u16string_view::npos;
-}
-
-ListBoxLink FindListBoxLink(Surface& metrics, const ListBoxItems& items, const ListBoxLinkStyle& style,
-                            Point point)
+ListBoxLink FindListBoxLink(markup::Surface& metrics, const ListBoxItems& items, const ListBoxLinkStyle& style,
+                            markup::Point point)
 {
     ListBoxLink link;
     const int item = items.ItemAtPoint(point);
     if (item < 0 || item >= items.Count())
         return link;
     link.index = item;
-    const MarkupResult found = LocateMarkupLink(metrics, items.ItemText(item), items.ItemRect(item), style.font,
-                                                style.urlColour, style.wordWrap, 0, style.pictures, point);
+    const markup::MarkupResult found =
+        markup::LocateMarkupLink(metrics, items.ItemText(item), items.ItemRect(item), style.font, style.urlColour,
+                                 style.wordWrap, 0, style.pictures, point);
     if (found.overLink)
         link.target = found.linkTarget;
     return link;
@@ -54,4 +51,4 @@ ListBoxMove ListBoxLinkTracker::Move(const ListBoxLink& link, bool handShown)
     return move;
 }
 
-}  // namespace quelvo::markup
+}  // namespace quelvo::frontend

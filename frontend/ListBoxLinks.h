@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace quelvo::markup {
+namespace quelvo::frontend {
 
 // What the link logic needs of a list control, in its client coordinates.
 class ListBoxItems {
@@ -24,18 +24,18 @@ public:
     virtual int Count() const = 0;
     // The item under the point as the list control reports it (-1 for none;
     // an index not below Count() also counts as none).
-    virtual int ItemAtPoint(Point point) const = 0;
+    virtual int ItemAtPoint(markup::Point point) const = 0;
     // The item's whole rectangle, as laid out on the screen now.
-    virtual Rect ItemRect(int index) const = 0;
+    virtual markup::Rect ItemRect(int index) const = 0;
     virtual std::u16string_view ItemText(int index) const = 0;
 };
 
 // The engine inputs a list box draws its items with.
 struct ListBoxLinkStyle {
-    FontSpec font;
-    Rgb urlColour{0, 0, 255};
+    markup::FontSpec font;
+    markup::Rgb urlColour{0, 0, 255};
     bool wordWrap = true;  // the negation of the list's Ellipsis
-    const PictureSource* pictures = nullptr;
+    const markup::PictureSource* pictures = nullptr;
 };
 
 // A link found at a point: the item under the point (-1 for none) and the
@@ -47,20 +47,17 @@ struct ListBoxLink {
     friend bool operator==(const ListBoxLink&, const ListBoxLink&) = default;
 };
 
-// Targets the desktop opens (the list box instead of its click event, the
-// label after it): those containing "://" or "mailto:".
-bool IsDesktopTarget(std::u16string_view target);
-
 // The link at a point: the item the list control reports there, then the
 // engine in locate mode over the item rectangle itself (not the drawing's
 // 2-pixel inset), line spacing 0.
-ListBoxLink FindListBoxLink(Surface& metrics, const ListBoxItems& items, const ListBoxLinkStyle& style,
-                            Point point);
+ListBoxLink FindListBoxLink(markup::Surface& metrics, const ListBoxItems& items, const ListBoxLinkStyle& style,
+                            markup::Point point);
 
 // What a press does with the link found at the pointer (any mouse button).
 enum class ListBoxPress {
     MouseDown,        // no link: an ordinary mouse-down of the control
-    OpenWithDesktop,  // the desktop opens link.target; no event fires
+    OpenWithDesktop,  // a desktop target (LinkTargets.h): the desktop opens
+                      // link.target if it is an openable address; no event fires
     AnchorClick,      // OnAnchorClick(Sender, link.index, link.target)
 };
 ListBoxPress DecideListBoxPress(const ListBoxLink& link);
@@ -93,4 +90,4 @@ private:
     std::u16string oldAnchor_;
 };
 
-}  // namespace quelvo::markup
+}  // namespace quelvo::frontend

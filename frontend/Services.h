@@ -26,11 +26,4 @@ using TWindowMoveHandler = std::function<void()>;
 TWindowMoveHandler SetWindowMoveHandler(TWindowMoveHandler handler);
 const TWindowMoveHandler& WindowMoveHandler();
 
-// Targets a markup link hands to the desktop rather than to its click event
-// (list box) or after it (label): those containing "://" or "mailto:".
-bool IsDesktopTarget(std::u16string_view target);
-// Whole web or mail addresses (http, https, ftp, mailto) only: row targets
-// carry registry key names that anyone can write.
-bool IsOpenableAddress(std::u16string_view target);
-
 }  // namespace quelvo::frontend

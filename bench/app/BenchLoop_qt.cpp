@@ -1,7 +1,7 @@
 #include "BenchLoop.h"
 
 #include "frontend/qt/QtFrontEnd.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -3,10 +3,10 @@
 // and BM_ListBoxPaint/100 with /10000 (one paint must not grow with the count).
 
 #include "markup/engine/RenderMarkup.h"
-#include "markup/qt/Convert.h"
-#include "markup/qt/HTMListB.h"
-#include "markup/qt/PictureContainer.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/Convert.h"
+#include "frontend/qt/markup/HTMListB.h"
+#include "frontend/qt/markup/PictureContainer.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

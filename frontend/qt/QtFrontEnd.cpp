@@ -3,22 +3,22 @@
 #include "frontend/Services.h"
 #include "frontend/qt/QuelvoVersion.h"
 #include "frontend/qt/TWebBrowser.h"
-#include "markup/qt/Convert.h"
-#include "markup/qt/Desktop.h"
-#include "markup/qt/HTMLabel.h"
-#include "markup/qt/HTMListB.h"
-#include "markup/qt/PictureContainer.h"
-#include "widgets/Colors.h"
-#include "widgets/TAdvSmoothPanel.h"
-#include "widgets/TGIFImage.h"
-#include "widgets/TImage.h"
-#include "widgets/TRzBmpButton.h"
-#include "widgets/TRzEdit.h"
-#include "widgets/TRzLabel.h"
-#include "widgets/TRzPageControl.h"
-#include "widgets/TRzPanel.h"
-#include "widgets/TRzVersionInfo.h"
-#include "widgets/TRzVersionInfoStatus.h"
+#include "frontend/qt/markup/Convert.h"
+#include "frontend/qt/markup/Desktop.h"
+#include "frontend/qt/markup/HTMLabel.h"
+#include "frontend/qt/markup/HTMListB.h"
+#include "frontend/qt/markup/PictureContainer.h"
+#include "frontend/qt/widgets/Colors.h"
+#include "frontend/qt/widgets/TAdvSmoothPanel.h"
+#include "frontend/qt/widgets/TGIFImage.h"
+#include "frontend/qt/widgets/TImage.h"
+#include "frontend/qt/widgets/TRzBmpButton.h"
+#include "frontend/qt/widgets/TRzEdit.h"
+#include "frontend/qt/widgets/TRzLabel.h"
+#include "frontend/qt/widgets/TRzPageControl.h"
+#include "frontend/qt/widgets/TRzPanel.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzVersionInfoStatus.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -48,30 +48,6 @@ std::u16string U(const QString& text) { return text.toStdU16String(); }
 QString Artwork(const std::string& name) { return QStringLiteral(":/artwork/") + QString::fromStdString(name); }
 QColor ToQ(TColor c) { return QColor(c.r, c.g, c.b); }
 QRect ToQ(TRect r) { return QRect(r.left, r.top, r.width, r.height); }
-
-TMouseButton FromQt(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::RightButton:
-        return TMouseButton::mbRight;
-    case Qt::MiddleButton:
-        return TMouseButton::mbMiddle;
-    default:
-        return TMouseButton::mbLeft;
-    }
-}
-
-std::uint32_t FromQt(Qt::KeyboardModifiers modifiers)
-{
-    std::uint32_t shift = ssNone;
-    if (modifiers & Qt::ShiftModifier)
-        shift |= ssShift;
-    if (modifiers & Qt::ControlModifier)
-        shift |= ssCtrl;
-    if (modifiers & Qt::AltModifier)
-        shift |= ssAlt;
-    return shift;
-}
 
 // The TControl half of every adapter, over its widget. The widget belongs to
 // its Qt parent; the adapter to the main window.
@@ -499,7 +475,7 @@ TPanelControl* QtFrontEnd::CreateSkinPanel(TControl* parent, const std::string& 
     auto* adapter = Make<QtPanel>(parent, name, static_cast<QWidget*>(panel));
     panel->OnMouseDown = [adapter](QObject*, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
         if (adapter->OnMouseDown)
-            adapter->OnMouseDown(adapter, FromQt(button), FromQt(shift), x, y);
+            adapter->OnMouseDown(adapter, widgets::FromQtButton(button), widgets::FromQtShift(shift), x, y);
     };
     if (auto* window = dynamic_cast<QtMainWindow*>(parent))
         window->ShapeFrom(panel);

@@ -1,48 +1,49 @@
-// The program: one window, run until it closes.
+// The run function of the Qt front end: the application object, the fonts,
+// the front end, the program's window and the event loop.
 
-#include "app/Unit_Form_QLV_GUI.h"
-#include "app/Unit_QLV_MessageBox.h"
+#include "frontend/Program.h"
 #include "frontend/qt/QtFrontEnd.h"
 #include "frontend/qt/QuelvoVersion.h"
-#include "markup/qt/QtSurface.h"
-#include "widgets/TRzVersionInfo.h"
+#include "frontend/qt/markup/QtSurface.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
+
+#include "platform/Text.h"
 
 #include <QApplication>
-#include <QTimer>
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 
-#include "platform/Target.h"
-#include "platform/Text.h"
-#include "platform/files/FileTargets.h"
-
 #include <unistd.h>
+
+namespace quelvo::frontend {
 
 namespace {
 
 // Errors that escape an event handler are shown, and the loop goes on.
 class TApplication : public QApplication {
 public:
-    using QApplication::QApplication;
-    quelvo::frontend::TFrontEnd* frontEnd = nullptr;
+    TApplication(int& argc, char** argv, const TProgram& program) : QApplication(argc, argv), m_program(program) {}
+    TFrontEnd* frontEnd = nullptr;
 
     bool notify(QObject* receiver, QEvent* event) override
     {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            if (frontEnd)
-                quelvo::app::func_ShowError(*frontEnd, nullptr, quelvo::app::FromExceptionText(e.what()));
+            if (frontEnd && m_program.ShowError)
+                m_program.ShowError(*frontEnd, platform::FromUtf8(e.what()));
         }
         return false;
     }
+
+private:
+    const TProgram& m_program;
 };
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int RunProgram(int argc, char* argv[], const TProgram& program)
 {
     // The embedded browser shares GL contexts with the window, and its
     // sandbox refuses to start as root.
@@ -50,39 +51,19 @@ int main(int argc, char* argv[])
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
-    TApplication app(argc, argv);
+    TApplication app(argc, argv, program);
     QApplication::setApplicationName(QStringLiteral("Quelvo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quelvo"));
-    quelvo::markup::RegisterMarkupFonts();
-    quelvo::widgets::SetExecutableVersionReader(&quelvo::frontend::qt::EmbeddedVersionData);
-    quelvo::frontend::qt::QtFrontEnd frontEnd;
+    markup::RegisterMarkupFonts();
+    widgets::SetExecutableVersionReader(&qt::EmbeddedVersionData);
+    qt::QtFrontEnd frontEnd;
     app.frontEnd = &frontEnd;
 
-    // Without a registry of its own the program checks a Wine prefix or an
-    // offline Windows installation. When none can be read, the scan runs on
-    // an empty in-memory registry, so nothing is ever written.
-    namespace qfiles = quelvo::platform::files;
-    qfiles::TargetChoice choice = qfiles::ChooseTarget();
-    if (choice.target) {
-        quelvo::platform::SetActiveTarget(choice.target.get());
-        std::fprintf(stderr, "Quelvo: checking %s\n",
-                     quelvo::platform::ToUtf8(choice.target->Description()).c_str());
-    } else {
-        std::fprintf(stderr, "Quelvo: checking an empty in-memory registry. %s\n",
-                     quelvo::platform::ToUtf8(choice.error).c_str());
-    }
-
-    auto window = std::make_unique<quelvo::app::TForm_QLVO_GUI>(frontEnd);
-    window->Show();
-    if (!choice.target) {
-        // Once, over the window, as soon as the loop runs.
-        frontEnd.Post([&frontEnd, owner = window->Window(), text = choice.error] {
-            quelvo::app::func_ShowMessage(frontEnd, owner, text);
-        });
-    }
+    std::shared_ptr<void> running = program.Start(frontEnd);
     const int result = app.exec();
-    window.reset();
+    running.reset();
     app.frontEnd = nullptr;
-    quelvo::platform::SetActiveTarget(nullptr);
     return result;
 }
+
+}  // namespace quelvo::frontend

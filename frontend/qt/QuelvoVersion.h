@@ -3,7 +3,7 @@
 // The version data the build embeds into the program (from the project
 // version), standing in for the executable's version resource.
 
-#include "widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
 
 #include <optional>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-// The Win32 front end: the borderless layered main window, the factory of
-// every control, and the services the window's handlers use (hand-over to
-// the UI thread, message processing, message boxes, the shell).
+// The Win32 front end: the factory of every control of the window, and the
+// services the window's handlers use (hand-over to the UI thread, message
+// processing, message boxes, the shell).
 
 #include "frontend/Controls.h"
-#include "frontend/win32/Win32Control.h"
+#include "frontend/win32/Win32MainWindow.h"
 
 #include <windows.h>
 // The interface's MessageBox, not the Windows macro.
@@ -23,60 +23,6 @@ class PictureSource;
 }
 
 namespace quelvo::frontend::win32 {
-
-// The top-level window: WS_POPUP without frame, its own taskbar button,
-// pixels in the key colour see-through (a layered window with a colour key).
-class Win32MainWindow : public Win32Control<TMainWindow> {
-public:
-    Win32MainWindow(const std::string& name, int width, int height, TColor keyColour);
-    ~Win32MainWindow() override;
-
-    std::u16string Caption() const override;
-    void SetCaption(const std::u16string& caption) override;
-    void Show() override;
-    void Close() override;
-    void Minimize() override;
-    bool Minimized() const override;
-    void Restore() override;
-    void StartMove() override;
-
-    bool Closed() const { return m_closed; }
-    TColor KeyColour() const { return m_key; }
-
-    // Takes over a control made under this window.
-    template<class T>
-    T* Own(std::unique_ptr<T> control)
-    {
-        T* raw = control.get();
-        m_controls.push_back(std::move(control));
-        return raw;
-    }
-
-    // Tab and Shift+Tab move the focus along the window's tab order; true
-    // when the message was such a key and is handled.
-    bool HandleDialogKey(const MSG& msg);
-
-    void PaintSelf(HDC dc) override;
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    TColor m_key;
-    bool m_shown = false;
-    bool m_closed = false;
-    HWND m_lastFocus = nullptr;
-    std::vector<std::unique_ptr<TObject>> m_controls;
-};
-
-// Tab order: controls with WS_TABSTOP, visible and enabled, depth first;
-// siblings in the order SetTabOrder gave, the others after them in the order
-// they were made.
-std::vector<HWND> TabStops(HWND container);
-// Records a control's place among its siblings.
-void SetTabIndex(HWND control, int index);
-// Records the order in which controls were made.
-void SetCreationOrder(HWND control);
 
 class Win32FrontEnd : public TFrontEnd {
 public:
@@ -139,8 +85,5 @@ private:
 // Runs the message loop until the main window has closed (WM_QUIT); returns
 // the quit code.
 int RunMessageLoop();
-
-// Whether the busy cursor is on (every window of the front end shows it).
-bool BusyCursorOn();
 
 }  // namespace quelvo::frontend::win32

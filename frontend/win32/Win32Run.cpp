@@ -1,15 +1,18 @@
-// The Windows program: one window over the Win32 front end, run until it
-// closes. The machine itself is the target.
+// The run function of the Win32 front end: the timer resolution, the front
+// end, the program's window and the message loop.
 
-#include "app/Unit_Form_QLV_GUI.h"
-#include "app/Unit_QLV_MessageBox.h"
+#include "frontend/Program.h"
 #include "frontend/win32/Win32FrontEnd.h"
+
+#include "platform/Text.h"
 
 #include <windows.h>
 #include <timeapi.h>
 
 #include <exception>
 #include <memory>
+
+namespace quelvo::frontend {
 
 namespace {
 
@@ -21,22 +24,25 @@ struct TimerResolution {
     TimerResolution(const TimerResolution&) = delete;
     TimerResolution& operator=(const TimerResolution&) = delete;
 };
-const TimerResolution timerResolution;
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int RunProgram(int, char*[], const TProgram& program)
 {
-    quelvo::frontend::win32::Win32FrontEnd frontEnd;
+    const TimerResolution timerResolution;
+    win32::Win32FrontEnd frontEnd;
     int result = 0;
     try {
-        auto window = std::make_unique<quelvo::app::TForm_QLVO_GUI>(frontEnd);
-        window->Show();
-        result = quelvo::frontend::win32::RunMessageLoop();
+        std::shared_ptr<void> running = program.Start(frontEnd);
+        result = win32::RunMessageLoop();
     } catch (const std::exception& e) {
-        // Nothing is left to show it in but the message box itself.
-        quelvo::app::func_ShowError(frontEnd, nullptr, quelvo::app::FromExceptionText(e.what()));
+        // The form runs every handler through its own error rule; what gets
+        // here ends the program, with the message box as the last word.
+        if (program.ShowError)
+            program.ShowError(frontEnd, platform::FromUtf8(e.what()));
         result = 1;
     }
     return result;
 }
+
+}  // namespace quelvo::frontend

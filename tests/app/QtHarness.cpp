@@ -4,8 +4,9 @@
 
 #include "app/Unit_Form_QLV_GUI.h"
 #include "frontend/qt/QtFrontEnd.h"
-#include "markup/qt/HTMLabel.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/HTMLabel.h"
+#include "frontend/qt/markup/QtSurface.h"
+#include "frontend/qt/widgets/Events.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,18 +20,6 @@
 namespace quelvo::app::test {
 
 namespace {
-
-Qt::MouseButton ToQt(frontend::TMouseButton button)
-{
-    switch (button) {
-    case frontend::TMouseButton::mbRight:
-        return Qt::RightButton;
-    case frontend::TMouseButton::mbMiddle:
-        return Qt::MiddleButton;
-    default:
-        return Qt::LeftButton;
-    }
-}
 
 void Send(QWidget* w, QEvent::Type type, Qt::MouseButton button, QPoint at, Qt::MouseButtons held)
 {
@@ -66,11 +55,13 @@ public:
 
     void Press(frontend::TControl* control, int x, int y, frontend::TMouseButton button) override
     {
-        Send(frontend::qt::WidgetOf(control), QEvent::MouseButtonPress, ToQt(button), {x, y}, ToQt(button));
+        const Qt::MouseButton qtButton = widgets::ToQtButton(button);
+        Send(frontend::qt::WidgetOf(control), QEvent::MouseButtonPress, qtButton, {x, y}, qtButton);
     }
     void Release(frontend::TControl* control, int x, int y, frontend::TMouseButton button) override
     {
-        Send(frontend::qt::WidgetOf(control), QEvent::MouseButtonRelease, ToQt(button), {x, y}, Qt::NoButton);
+        Send(frontend::qt::WidgetOf(control), QEvent::MouseButtonRelease, widgets::ToQtButton(button), {x, y},
+             Qt::NoButton);
     }
     void DoublePress(frontend::TControl* control, int x, int y) override
     {

@@ -5,9 +5,7 @@
 #include "app/Unit_Form_QLV_GUI.h"
 #include "frontend/win32/Win32Control.h"
 #include "frontend/win32/Win32FrontEnd.h"
-#if __has_include("frontend/win32/markup/Win32MarkupLabel.h")
 #include "frontend/win32/markup/Win32MarkupLabel.h"
-#endif
 
 #include <windows.h>
 
@@ -139,11 +137,8 @@ public:
     }
     std::u16string LabelAnchorAt(frontend::TMarkupLabel* label, int x, int y) override
     {
-#if __has_include("frontend/win32/markup/Win32MarkupLabel.h")
         if (auto* native = dynamic_cast<frontend::win32::Win32MarkupLabel*>(label))
             return native->AnchorAt(POINT{x, y});
-#endif
-        (void)label, (void)x, (void)y;
         return {};
     }
 

@@ -1,4 +1,4 @@
-#include "markup/engine/ListBoxLinks.h"
+#include "frontend/ListBoxLinks.h"
 #include "tests/markup/engine/FakeSurface.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
-namespace quelvo::markup {
+namespace quelvo::frontend {
 namespace {
 
-using testing::FakePictures;
-using testing::FakeSurface;
+using markup::FontSpec;
+using markup::Point;
+using markup::Rect;
+using markup::Rgb;
+using markup::testing::FakePictures;
+using markup::testing::FakeSurface;
 
 constexpr int kRow = 32;
 
@@ -143,4 +147,4 @@ TEST_F(ListBoxLinksTest, shouldFireEnterAndExitOnlyWhenTheTargetChanges)
 }
 
 }  // namespace
-}  // namespace quelvo::markup
+}  // namespace quelvo::frontend

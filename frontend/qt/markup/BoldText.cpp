@@ -1,4 +1,4 @@
-#include "markup/qt/BoldText.h"
+#include "frontend/qt/markup/BoldText.h"
 
 #include <QFontInfo>
 #include <QImage>

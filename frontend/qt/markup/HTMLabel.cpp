@@ -1,10 +1,11 @@
-#include "markup/qt/HTMLabel.h"
+#include "frontend/qt/markup/HTMLabel.h"
 
+#include "frontend/LinkTargets.h"
+#include "frontend/qt/markup/Convert.h"
+#include "frontend/qt/markup/Desktop.h"
+#include "frontend/qt/markup/MeasureSurface.h"
+#include "frontend/qt/markup/QtSurface.h"
 #include "markup/engine/RenderMarkup.h"
-#include "markup/qt/Convert.h"
-#include "markup/qt/Desktop.h"
-#include "markup/qt/MeasureSurface.h"
-#include "markup/qt/QtSurface.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -95,7 +96,7 @@ void THTMLabel::Press(QMouseEvent* event) {
     const QString anchor = AnchorAt(pos);
     if (anchor.isEmpty()) return;
     if (OnAnchorClick) OnAnchorClick(this, anchor);
-    if (IsDesktopTarget(anchor)) OpenWithDesktop(anchor);
+    if (frontend::IsDesktopTarget(anchor.toStdU16String())) OpenWithDesktop(anchor);
 }
 
 }  // namespace quelvo::markup

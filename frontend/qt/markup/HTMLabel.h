@@ -4,8 +4,8 @@
 // label's own rectangle. Links show the hand cursor; a press fires
 // OnAnchorClick and then opens web and mail targets with the desktop.
 
+#include "frontend/qt/markup/MarkupStrings.h"
 #include "markup/engine/Surface.h"
-#include "markup/qt/MarkupStrings.h"
 
 #include <QColor>
 #include <QWidget>

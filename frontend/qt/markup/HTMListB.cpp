@@ -1,11 +1,11 @@
-#include "markup/qt/HTMListB.h"
+#include "frontend/qt/markup/HTMListB.h"
 
+#include "frontend/qt/markup/Convert.h"
+#include "frontend/qt/markup/Desktop.h"
+#include "frontend/qt/markup/MeasureSurface.h"
+#include "frontend/qt/markup/PictureContainer.h"
+#include "frontend/qt/markup/QtSurface.h"
 #include "markup/engine/RenderMarkup.h"
-#include "markup/qt/Convert.h"
-#include "markup/qt/Desktop.h"
-#include "markup/qt/MeasureSurface.h"
-#include "markup/qt/PictureContainer.h"
-#include "markup/qt/QtSurface.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -163,7 +163,7 @@ int THTMListBox::ItemAtPos(QPoint pos) const {
 
 namespace {
 // The list's items as the toolkit-free link logic sees them.
-class ItemsView : public ListBoxItems {
+class ItemsView : public frontend::ListBoxItems {
 public:
     explicit ItemsView(const THTMListBox& list) : m_list(list) {}
     int Count() const override { return m_list.Items().Count(); }
@@ -176,14 +176,14 @@ private:
 };
 }  // namespace
 
-ListBoxLink THTMListBox::LinkAt(QPoint pos) const {
+frontend::ListBoxLink THTMListBox::LinkAt(QPoint pos) const {
     QtSurface metrics(nullptr, viewport()->logicalDpiY(), palette());
-    const ListBoxLinkStyle style{m_font, ToRgb(m_urlColor), !m_ellipsis, m_pictures};
-    return FindListBoxLink(metrics, ItemsView(*this), style, Point{pos.x(), pos.y()});
+    const frontend::ListBoxLinkStyle style{m_font, ToRgb(m_urlColor), !m_ellipsis, m_pictures};
+    return frontend::FindListBoxLink(metrics, ItemsView(*this), style, Point{pos.x(), pos.y()});
 }
 
 QString THTMListBox::AnchorAt(QPoint pos, int* index) const {
-    const ListBoxLink link = LinkAt(pos);
+    const frontend::ListBoxLink link = LinkAt(pos);
     if (index) *index = link.index;
     return ToQString(link.target);
 }
@@ -282,8 +282,8 @@ QSize THTMListBox::sizeHint() const { return QSize(200, 150); }
 
 void THTMListBox::mouseMoveEvent(QMouseEvent* event) {
     QWidget* port = viewport();
-    const ListBoxLink link = LinkAt(event->position().toPoint());
-    const ListBoxMove move = m_links.Move(link, port->cursor().shape() == Qt::PointingHandCursor);
+    const frontend::ListBoxLink link = LinkAt(event->position().toPoint());
+    const frontend::ListBoxMove move = m_links.Move(link, port->cursor().shape() == Qt::PointingHandCursor);
     if (move.restoreCursor) port->setCursor(m_oldCursor);
     if (move.fireExit && OnAnchorExit) OnAnchorExit(this, move.exitIndex, ToQString(move.exitTarget));
     if (move.showHand) {
@@ -305,17 +305,17 @@ void THTMListBox::Press(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     // The link under the pointer now counts: making the item current below
     // may scroll a partly shown item into view and another one under the pointer.
-    const ListBoxLink link = LinkAt(pos);
+    const frontend::ListBoxLink link = LinkAt(pos);
     if (event->button() == Qt::LeftButton && link.index >= 0) SetItemIndex(link.index);
     event->accept();
-    switch (DecideListBoxPress(link)) {
-    case ListBoxPress::MouseDown:
+    switch (frontend::DecideListBoxPress(link)) {
+    case frontend::ListBoxPress::MouseDown:
         if (OnMouseDown) OnMouseDown(this, event->button(), pos);
         break;
-    case ListBoxPress::OpenWithDesktop:
+    case frontend::ListBoxPress::OpenWithDesktop:
         OpenWithDesktop(ToQString(link.target));
         break;
-    case ListBoxPress::AnchorClick:
+    case frontend::ListBoxPress::AnchorClick:
         if (OnAnchorClick) OnAnchorClick(this, link.index, ToQString(link.target));
         break;
     }

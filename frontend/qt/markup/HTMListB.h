@@ -4,9 +4,9 @@
 // by the markup engine. Scrolling is by whole items; links report presses
 // through OnAnchorClick and pointer moves through OnAnchorEnter/OnAnchorExit.
 
-#include "markup/engine/ListBoxLinks.h"
+#include "frontend/ListBoxLinks.h"
+#include "frontend/qt/markup/MarkupStrings.h"
 #include "markup/engine/Surface.h"
-#include "markup/qt/MarkupStrings.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -124,7 +124,7 @@ private:
     void UpdateScrollBar();
     void ScrollIntoView(int index);
     void Press(QMouseEvent* event);
-    ListBoxLink LinkAt(QPoint pos) const;
+    frontend::ListBoxLink LinkAt(QPoint pos) const;
     void DrawItem(QPainter& painter, int index, const QRect& rect);
     int AutoHeightOf(int index) const;
     int LastTopIndex() const;
@@ -148,7 +148,7 @@ private:
     TBorderStyle m_borderStyle = bsSingle;
     bool m_multiline = false;
     int m_itemIndex = -1;
-    ListBoxLinkTracker m_links;
+    frontend::ListBoxLinkTracker m_links;
     QCursor m_oldCursor;
 };
 

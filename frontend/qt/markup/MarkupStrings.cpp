@@ -1,4 +1,4 @@
-#include "markup/qt/MarkupStrings.h"
+#include "frontend/qt/markup/MarkupStrings.h"
 
 #include "platform/Text.h"
 

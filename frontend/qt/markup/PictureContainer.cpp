@@ -1,4 +1,6 @@
-#include "markup/qt/PictureContainer.h"
+#include "frontend/qt/markup/PictureContainer.h"
+
+#include "frontend/PictureOrder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -84,18 +86,18 @@ void TPictureContainer::AddImage(const QString& name, const QImage& image) {
 }
 
 QString TPictureContainer::FileNameFor(const QString& name) {
-    return name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) ? name : name + QLatin1String(".bmp");
+    return QString::fromStdString(frontend::PictureFileName(name.toStdString()));
 }
 
 int TPictureContainer::LoadFolder(const QString& folder) {
     QFile order(folder + QLatin1String("/order.txt"));
-    if (!order.open(QIODevice::ReadOnly | QIODevice::Text)) return 0;
+    if (!order.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = order.readAll();
     int added = 0;
-    const QStringList lines = QString::fromUtf8(order.readAll()).split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
-        const QString name = line.trimmed();
-        if (name.isEmpty()) continue;
-        if (AddFromFile(name, folder + QLatin1Char('/') + FileNameFor(name))) ++added;
+    for (const frontend::TPictureFile& picture :
+         frontend::ReadPictureOrder(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
+        const QString path = folder + QLatin1Char('/') + QString::fromStdString(picture.file);
+        if (AddFromFile(QString::fromStdString(picture.name), path)) ++added;
     }
     return added;
 }

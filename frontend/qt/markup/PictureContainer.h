@@ -80,9 +80,8 @@ public:
     void AddImage(const QString& name, const QImage& image);
 
     // Fills the container from a folder (or resource folder) holding
-    // order.txt: one picture name a line, in container order; each picture is
-    // the file of that name, with ".bmp" appended unless the name already
-    // ends in it. Returns how many pictures were added; blank lines are skipped.
+    // order.txt, in its order (frontend/PictureOrder.h). Returns how many
+    // pictures were added.
     int LoadFolder(const QString& folder);
 
     // The file name a picture of this name is stored under.

@@ -1,8 +1,8 @@
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/QtSurface.h"
 
-#include "markup/qt/BoldText.h"
-#include "markup/qt/Convert.h"
-#include "markup/qt/PictureContainer.h"
+#include "frontend/qt/markup/BoldText.h"
+#include "frontend/qt/markup/Convert.h"
+#include "frontend/qt/markup/PictureContainer.h"
 #include "platform/Text.h"
 
 #include <QFile>

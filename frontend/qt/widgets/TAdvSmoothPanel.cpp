@@ -1,4 +1,4 @@
-#include "widgets/TAdvSmoothPanel.h"
+#include "frontend/qt/widgets/TAdvSmoothPanel.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -6,7 +6,7 @@
 // transparency changed. A transparent panel first shows its parent's colour
 // and blends the cache over it.
 
-#include "widgets/Events.h"
+#include "frontend/qt/widgets/Events.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,14 +1,12 @@
 #pragma once
 
 // An animated GIF picture. Frames are decoded once, each already composed
-// over the ones before it as the file's disposal and transparency say. While
-// Animate is on a UI-thread timer steps the frames; each frame stays for its
-// delay (hundredths of a second) times 12 ms, a missing or zero delay counts
-// as 10, and the delay is held to 3..1000 first. The animation repeats as the
-// loop count says (0: forever; a file without one plays once) and keeps
-// running while nobody looks at it.
+// over the ones before it as the file's disposal and transparency say. The
+// stepping is the shared GIF player (frontend/GIFPlayer.h) over a QTimer:
+// each frame stays for its delay (hundredths of a second) times 12 ms, and
+// the animation repeats as the loop count says, also while nobody looks.
 
-#include "frontend/GIFTiming.h"
+#include "frontend/GIFPlayer.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -21,14 +19,6 @@
 #include <vector>
 
 namespace quelvo::widgets {
-
-// The timing rule is shared with the other front end.
-using frontend::TGIFTiming;
-using frontend::GIFFrameTimeMs;
-inline TGIFTiming ReadGIFTiming(const QByteArray& data)
-{
-    return frontend::ReadGIFTiming(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-}
 
 class TGIFImage : public QObject {
     Q_OBJECT
@@ -44,34 +34,41 @@ public:
     int Width() const;
     int Height() const;
     // Frame time of frame i in ms.
-    int FrameTime(int index) const;
+    int FrameTime(int index) const { return FPlayer.FrameTime(index); }
     // 0: forever.
-    int LoopCount() const { return FLoopCount; }
+    int LoopCount() const { return FPlayer.LoopCount(); }
 
-    bool Animate() const { return FAnimate; }
+    bool Animate() const { return FPlayer.Animate(); }
     // Setting the value it already has does nothing.
-    void SetAnimate(bool on);
+    void SetAnimate(bool on) { FPlayer.SetAnimate(on); }
 
-    int CurrentFrame() const { return FCurrent; }
+    int CurrentFrame() const { return FPlayer.CurrentFrame(); }
     const QImage& CurrentImage() const;
     const QImage& Frame(int index) const;
 
     // Moves to the next frame as the timer would (tests drive it by hand).
-    void Step();
+    void Step() { FPlayer.Step(); }
 
     // Fires when the shown frame changed.
     std::function<void()> OnChange;
 
 private:
-    void ScheduleNext();
+    // The player's timer and repaints.
+    class Host : public frontend::TControlHost {
+    public:
+        explicit Host(TGIFImage& image) : m_image(image) {}
+        void Repaint() override;
+        void StartTimer(int milliseconds) override { m_image.FTimer.start(milliseconds); }
+        void StopTimer() override { m_image.FTimer.stop(); }
+
+    private:
+        TGIFImage& m_image;
+    };
 
     std::vector<QImage> FFrames;
-    std::vector<int> FFrameTimes;
-    int FLoopCount = 1;
-    int FLoopsDone = 0;
-    int FCurrent = 0;
-    bool FAnimate = false;
     QTimer FTimer;
+    Host FHost{*this};
+    frontend::TGIFPlayer FPlayer{FHost};
 };
 
 }  // namespace quelvo::widgets

@@ -1,4 +1,4 @@
-#include "widgets/TImage.h"
+#include "frontend/qt/widgets/TImage.h"
 
 #include <QFile>
 #include <QPainter>

@@ -4,7 +4,7 @@
 // with its alpha; where it is transparent, what lies behind shows. It holds
 // either a still picture (PNG, BMP, ...) or an animated GIF.
 
-#include "widgets/TGIFImage.h"
+#include "frontend/qt/widgets/TGIFImage.h"
 
 #include <QImage>
 #include <QString>

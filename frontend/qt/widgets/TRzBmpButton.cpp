@@ -1,12 +1,11 @@
-#include "widgets/TRzBmpButton.h"
+#include "frontend/qt/widgets/TRzBmpButton.h"
 
-#include "widgets/Colors.h"
+#include "frontend/qt/widgets/Colors.h"
 
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 
 #include <cmath>
 
@@ -79,12 +78,34 @@ TRzBmpButton::TRzBmpButton(QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_NoMousePropagation);
+    FCore.OnMouseDown = [this](frontend::TMouseButton button, std::uint32_t shift, int x, int y) {
+        if (OnMouseDown)
+            OnMouseDown(this, ToQtButton(button), ToQtShift(shift), x, y);
+    };
+    FCore.OnClick = [this] {
+        if (OnClick)
+            OnClick(this);
+    };
     SizeToBitmap();
+}
+
+// While the window is not yet active Qt records the focus without handing
+// it over; the button is the window's focus all the same.
+bool TRzBmpButton::Host::HasFocus() const
+{
+    return m_button.hasFocus() || m_button.window()->focusWidget() == &m_button;
+}
+
+void TRzBmpButton::Host::SetModalResult(int result)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(m_button.window()))
+        dialog->setResult(result);
 }
 
 void TRzBmpButton::SetBitmap(TRzBmpSlot slot, const QImage& picture)
 {
     FBitmaps[SlotIndex(slot)] = picture;
+    FCore.SetPresent(slot, !picture.isNull());
     InvalidateMasked();
     if (slot == TRzBmpSlot::Up)
         SizeToBitmap();
@@ -93,7 +114,7 @@ void TRzBmpButton::SetBitmap(TRzBmpSlot slot, const QImage& picture)
 
 const QImage& TRzBmpButton::Bitmap(TRzBmpSlot slot) const { return FBitmaps[SlotIndex(slot)]; }
 
-bool TRzBmpButton::HasBitmap(TRzBmpSlot slot) const { return !FBitmaps[SlotIndex(slot)].isNull(); }
+bool TRzBmpButton::HasBitmap(TRzBmpSlot slot) const { return FCore.Present(slot); }
 
 void TRzBmpButton::SetTransparentColor(const QColor& colour)
 {
@@ -104,35 +125,9 @@ void TRzBmpButton::SetTransparentColor(const QColor& colour)
     update();
 }
 
-void TRzBmpButton::SetShowFocus(bool on)
-{
-    if (on == FShowFocus)
-        return;
-    FShowFocus = on;
-    update();
-}
+void TRzBmpButton::SetShowFocus(bool on) { FCore.SetShowFocus(on); }
 
-TRzBmpPicture TRzBmpButton::CurrentPicture() const
-{
-    TRzBmpLook look;
-    look.State = FState;
-    look.MouseOver = FMouseOver;
-    look.Focused = hasFocus();
-    look.ShowFocus = FShowFocus;
-    for (std::size_t i = 0; i < FBitmaps.size(); ++i)
-        look.Present[i] = !FBitmaps[i].isNull();
-    return PictureForState(look);
-}
-
-void TRzBmpButton::Click()
-{
-    if (FModalResult != 0) {
-        if (auto* dialog = qobject_cast<QDialog*>(window()))
-            dialog->setResult(FModalResult);
-    }
-    if (OnClick)
-        OnClick(this);
-}
+void TRzBmpButton::Click() { FCore.Click(); }
 
 void TRzBmpButton::SizeToBitmap()
 {
@@ -161,14 +156,6 @@ const QPixmap& TRzBmpButton::MaskedPicture(TRzBmpPicture picture)
     return FMasked[i];
 }
 
-void TRzBmpButton::SetState(TButtonState state)
-{
-    if (state == FState)
-        return;
-    FState = state;
-    update();
-}
-
 bool TRzBmpButton::event(QEvent* e)
 {
     // A disabled button takes no input, and its presses must not fall
@@ -193,23 +180,11 @@ void TRzBmpButton::paintEvent(QPaintEvent*)
 
 void TRzBmpButton::HandlePress(QMouseEvent* e)
 {
-    QPointer<TRzBmpButton> self(this);
+    // Qt keeps the mouse with the pressed widget until release by itself.
     const QPointF at = e->position();
-    if (OnMouseDown)
-        OnMouseDown(this, e->button(), e->modifiers(), static_cast<int>(std::floor(at.x())),
-                    static_cast<int>(std::floor(at.y())));
-    if (!self)
-        return;
-    if (isEnabled() && !hasFocus() && isVisible())
-        setFocus(Qt::MouseFocusReason);
-    // While the window is not yet active Qt records the focus without
-    // handing it over; the button is the window's focus all the same.
-    const bool focused = hasFocus() || window()->focusWidget() == this;
-    if (e->button() == Qt::LeftButton && isEnabled() && focused) {
-        SetState(TButtonState::bsDown);
-        FTracking = true;
-    }
     e->accept();
+    FCore.MouseDown(FromQtButton(e->button()), FromQtShift(e->modifiers()), static_cast<int>(std::floor(at.x())),
+                    static_cast<int>(std::floor(at.y())));
 }
 
 void TRzBmpButton::mousePressEvent(QMouseEvent* e) { HandlePress(e); }
@@ -219,81 +194,43 @@ void TRzBmpButton::mouseDoubleClickEvent(QMouseEvent* e) { HandlePress(e); }
 
 void TRzBmpButton::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!FTracking)
-        return;
-    const double x = e->position().x();
-    const double y = e->position().y();
-    const bool inside = x >= 0 && x < width() && y >= 0 && y < height();
-    SetState(inside ? TButtonState::bsDown : TButtonState::bsUp);
+    FCore.MouseMove(static_cast<int>(std::floor(e->position().x())), static_cast<int>(std::floor(e->position().y())));
 }
 
 void TRzBmpButton::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (!FTracking)
-        return;
-    FTracking = false;
-    SetState(TButtonState::bsUp);
-    const double x = e->position().x();
-    const double y = e->position().y();
-    if (x >= 0 && x < width() && y >= 0 && y < height())
-        Click();
+    FCore.MouseUp(static_cast<int>(std::floor(e->position().x())), static_cast<int>(std::floor(e->position().y())));
 }
 
 void TRzBmpButton::keyPressEvent(QKeyEvent* e)
 {
-    switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        Click();
-        return;
-    case Qt::Key_Space:
-        if (isEnabled()) {
-            SetState(TButtonState::bsDown);
-            FTracking = true;
-        }
-        return;
-    default:
+    frontend::TButtonKey key = frontend::TButtonKey::Other;
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        key = frontend::TButtonKey::Enter;
+    else if (e->key() == Qt::Key_Space)
+        key = frontend::TButtonKey::Space;
+    if (!FCore.KeyDown(key))
         QWidget::keyPressEvent(e);
-    }
 }
 
 void TRzBmpButton::keyReleaseEvent(QKeyEvent* e)
 {
-    // Auto-repeat sends releases while the key is still held; only the real
-    // release ends the press.
-    if (!FTracking || e->isAutoRepeat()) {
+    if (!FCore.KeyUp(e->isAutoRepeat()))
         QWidget::keyReleaseEvent(e);
-        return;
-    }
-    FTracking = false;
-    SetState(TButtonState::bsUp);
-    Click();
 }
 
-void TRzBmpButton::enterEvent(QEnterEvent*)
-{
-    FMouseOver = true;
-    if (HasBitmap(TRzBmpSlot::Hot))
-        update();
-}
+void TRzBmpButton::enterEvent(QEnterEvent*) { FCore.MouseEnter(); }
 
-void TRzBmpButton::leaveEvent(QEvent*)
-{
-    FMouseOver = false;
-    if (HasBitmap(TRzBmpSlot::Hot))
-        update();
-}
+void TRzBmpButton::leaveEvent(QEvent*) { FCore.MouseLeave(); }
 
-void TRzBmpButton::focusInEvent(QFocusEvent*) { update(); }
+void TRzBmpButton::focusInEvent(QFocusEvent*) { FCore.FocusIn(); }
 
-void TRzBmpButton::focusOutEvent(QFocusEvent*) { update(); }
+void TRzBmpButton::focusOutEvent(QFocusEvent*) { FCore.FocusOut(); }
 
 void TRzBmpButton::changeEvent(QEvent* e)
 {
-    if (e->type() == QEvent::EnabledChange) {
-        FTracking = false;
-        SetState(isEnabled() ? TButtonState::bsUp : TButtonState::bsDisabled);
-    }
+    if (e->type() == QEvent::EnabledChange)
+        FCore.SetEnabled(isEnabled());
     QWidget::changeEvent(e);
 }
 

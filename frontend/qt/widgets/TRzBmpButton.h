@@ -4,15 +4,12 @@
 // drawn 1:1 with one transparent colour left out so that whatever lies behind
 // the button shows there. It has no caption and no border.
 //
-// Input: the mouse-down event fires for every button press before anything
-// else; a left press on an enabled, focused button presses it (Down) and
-// tracks the mouse until any button is released; the click fires when the
-// release happens inside. Enter clicks at once; Space holds the button Down
-// until the next key release, then clicks. A disabled button shows its
-// Disabled picture and swallows all input.
+// Input and states are the shared button behaviour (frontend/ButtonBehaviour.h);
+// this widget hands it Qt's events and paints the picture it names. A
+// disabled button also keeps its presses from the controls beneath.
 
-#include "frontend/ButtonLook.h"
-#include "widgets/Events.h"
+#include "frontend/ButtonBehaviour.h"
+#include "frontend/qt/widgets/Events.h"
 
 #include <QColor>
 #include <QImage>
@@ -23,7 +20,6 @@
 
 namespace quelvo::widgets {
 
-// The state-to-picture table lives with the front ends, toolkit-free.
 using frontend::TButtonState;
 using TRzBmpSlot = frontend::TBmpSlot;
 using TRzBmpPicture = frontend::TButtonPicture;
@@ -45,17 +41,17 @@ public:
     void SetTransparentColor(const QColor& colour);
 
     // Whether a focused button shows its UpAndFocused picture (default on).
-    bool ShowFocus() const { return FShowFocus; }
+    bool ShowFocus() const { return FCore.ShowFocus(); }
     void SetShowFocus(bool on);
 
-    TButtonState State() const { return FState; }
-    bool MouseOver() const { return FMouseOver; }
-    bool Tracking() const { return FTracking; }
-    TRzBmpPicture CurrentPicture() const;
+    TButtonState State() const { return FCore.State(); }
+    bool MouseOver() const { return FCore.MouseOver(); }
+    bool Tracking() const { return FCore.Tracking(); }
+    TRzBmpPicture CurrentPicture() const { return FCore.CurrentPicture(); }
 
-    // The modal result handed to the parent window on a click (0: none).
-    int ModalResult() const { return FModalResult; }
-    void SetModalResult(int result) { FModalResult = result; }
+    // The modal result handed to the parent dialog on a click (0: none).
+    int ModalResult() const { return FCore.ModalResult(); }
+    void SetModalResult(int result) { FCore.SetModalResult(result); }
 
     // Fires the click exactly as a completed press does.
     void Click();
@@ -83,8 +79,23 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
+    // What the shared behaviour asks of the widget.
+    class Host : public frontend::TControlHost {
+    public:
+        explicit Host(TRzBmpButton& button) : m_button(button) {}
+        void Repaint() override { m_button.update(); }
+        bool HasFocus() const override;
+        void TakeFocus() override { m_button.setFocus(Qt::MouseFocusReason); }
+        bool IsVisible() const override { return m_button.isVisible(); }
+        int Width() const override { return m_button.width(); }
+        int Height() const override { return m_button.height(); }
+        void SetModalResult(int result) override;
+
+    private:
+        TRzBmpButton& m_button;
+    };
+
     void HandlePress(QMouseEvent* e);
-    void SetState(TButtonState state);
     void SizeToBitmap();
     const QPixmap& MaskedPicture(TRzBmpPicture picture);
     void InvalidateMasked();
@@ -94,11 +105,8 @@ private:
     std::array<QPixmap, 7> FMasked;
     std::array<bool, 7> FMaskedValid{};
     QColor FTransparentColor;
-    TButtonState FState = TButtonState::bsUp;
-    bool FMouseOver = false;
-    bool FTracking = false;
-    bool FShowFocus = true;
-    int FModalResult = 0;
+    Host FHost{*this};
+    frontend::TButtonBehaviour FCore{FHost};
 };
 
 // The picture with every pixel equal to `transparent` made fully transparent.

@@ -1,6 +1,6 @@
-#include "widgets/TRzEdit.h"
+#include "frontend/qt/widgets/TRzEdit.h"
 
-#include "widgets/Colors.h"
+#include "frontend/qt/widgets/Colors.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "widgets/TRzLabel.h"
+#include "frontend/qt/widgets/TRzLabel.h"
 
-#include "widgets/Colors.h"
+#include "frontend/qt/widgets/Colors.h"
 
-#include "markup/qt/BoldText.h"
+#include "frontend/qt/markup/BoldText.h"
 
 #include <QEvent>
 #include <QFontMetrics>

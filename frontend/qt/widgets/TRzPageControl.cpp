@@ -1,4 +1,4 @@
-#include "widgets/TRzPageControl.h"
+#include "frontend/qt/widgets/TRzPageControl.h"
 
 #include <QPainter>
 
@@ -77,6 +77,7 @@ void TRzPageControl::AddPage(TRzTabSheet* page)
     page->setGeometry(rect());
     page->hide();
     FPages.push_back(page);
+    FCore.AddPage();
 }
 
 TRzTabSheet* TRzPageControl::Pages(int index) const
@@ -86,47 +87,46 @@ TRzTabSheet* TRzPageControl::Pages(int index) const
     return FPages[static_cast<std::size_t>(index)];
 }
 
-int TRzPageControl::ActivePageIndex() const
-{
-    const auto it = std::find(FPages.begin(), FPages.end(), FActivePage);
-    return it == FPages.end() ? -1 : static_cast<int>(it - FPages.begin());
-}
+int TRzPageControl::ActivePageIndex() const { return FCore.ActivePage(); }
 
 void TRzPageControl::SetActivePage(TRzTabSheet* page)
 {
-    if (!page || page->FPageControl != this || page == FActivePage)
+    const auto it = std::find(FPages.begin(), FPages.end(), page);
+    if (it == FPages.end())
         return;
-    TRzTabSheet* old = FActivePage;
-
-    // Park the focus on the old page itself so that hiding it does not send
-    // the focus wandering along the tab chain.
-    if (old) {
-        QWidget* focus = FocusIn(this);
-        if (focus && old->isAncestorOf(focus))
-            old->setFocus(Qt::OtherFocusReason);
-    }
-
-    page->setGeometry(rect());
-    page->raise();
-    page->show();
-    if (old && FocusIn(this) == old) {
-        if (CanFocus(page))
-            page->setFocus(Qt::OtherFocusReason);
-        else
-            setFocus(Qt::OtherFocusReason);
-    }
-
-    if (old)
-        old->hide();
-    FActivePage = page;
-
-    if (FocusIn(this) == page) {
-        if (QWidget* first = FirstTabStop(page))
-            first->setFocus(Qt::TabFocusReason);
-    }
-    if (OnChange)
+    if (FCore.SetActivePage(static_cast<int>(it - FPages.begin())) && OnChange)
         OnChange(this);
 }
+
+bool TRzPageControl::Host::FocusInside(int page) const
+{
+    QWidget* focus = FocusIn(&m_stack);
+    return focus && m_stack.Pages(page)->isAncestorOf(focus);
+}
+
+bool TRzPageControl::Host::FocusOnPage(int page) const { return FocusIn(&m_stack) == m_stack.Pages(page); }
+
+bool TRzPageControl::Host::PageCanFocus(int page) const { return CanFocus(m_stack.Pages(page)); }
+
+void TRzPageControl::Host::FocusPage(int page) { m_stack.Pages(page)->setFocus(Qt::OtherFocusReason); }
+
+void TRzPageControl::Host::FocusStack() { m_stack.setFocus(Qt::OtherFocusReason); }
+
+void TRzPageControl::Host::FocusFirstTabStop(int page)
+{
+    if (QWidget* first = FirstTabStop(m_stack.Pages(page)))
+        first->setFocus(Qt::TabFocusReason);
+}
+
+void TRzPageControl::Host::ShowOnTop(int page)
+{
+    TRzTabSheet* sheet = m_stack.Pages(page);
+    sheet->setGeometry(m_stack.rect());
+    sheet->raise();
+    sheet->show();
+}
+
+void TRzPageControl::Host::Hide(int page) { m_stack.Pages(page)->hide(); }
 
 void TRzPageControl::resizeEvent(QResizeEvent* e)
 {

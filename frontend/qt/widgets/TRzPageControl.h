@@ -1,10 +1,12 @@
 #pragma once
 
 // A stack of pages with hidden tabs: exactly one page is visible and fills
-// the control. Switching pages moves the keyboard focus with the page: a
-// focus that lay on the old page ends on the first tab stop of the new one.
+// the control. Switching pages moves the keyboard focus with the page as the
+// shared page stack behaviour says (frontend/PageStackBehaviour.h): a focus
+// that lay on the old page ends on the first tab stop of the new one.
 
-#include "widgets/Events.h"
+#include "frontend/PageStackBehaviour.h"
+#include "frontend/qt/widgets/Events.h"
 
 #include <QColor>
 #include <QWidget>
@@ -49,7 +51,7 @@ public:
     int PageCount() const { return static_cast<int>(FPages.size()); }
     TRzTabSheet* Pages(int index) const;
 
-    TRzTabSheet* ActivePage() const { return FActivePage; }
+    TRzTabSheet* ActivePage() const { return Pages(FCore.ActivePage()); }
     int ActivePageIndex() const;
     // Pages of another stack and the page already active change nothing.
     void SetActivePage(TRzTabSheet* page);
@@ -61,8 +63,26 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // What the shared behaviour asks of the pages.
+    class Host : public frontend::TPageStackHost {
+    public:
+        explicit Host(TRzPageControl& stack) : m_stack(stack) {}
+        bool FocusInside(int page) const override;
+        bool FocusOnPage(int page) const override;
+        bool PageCanFocus(int page) const override;
+        void FocusPage(int page) override;
+        void FocusStack() override;
+        void FocusFirstTabStop(int page) override;
+        void ShowOnTop(int page) override;
+        void Hide(int page) override;
+
+    private:
+        TRzPageControl& m_stack;
+    };
+
     std::vector<TRzTabSheet*> FPages;
-    TRzTabSheet* FActivePage = nullptr;
+    Host FHost{*this};
+    frontend::TPageStackBehaviour FCore{FHost};
 };
 
 // The first widget inside `container`, in tab order, that can take the focus

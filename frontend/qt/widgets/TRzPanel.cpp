@@ -1,4 +1,4 @@
-#include "widgets/TRzPanel.h"
+#include "frontend/qt/widgets/TRzPanel.h"
 
 namespace quelvo::widgets {
 

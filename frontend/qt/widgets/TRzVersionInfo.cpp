@@ -1,4 +1,4 @@
-#include "widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
 
 namespace quelvo::widgets {
 

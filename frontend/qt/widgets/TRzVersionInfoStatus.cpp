@@ -1,6 +1,6 @@
-#include "widgets/TRzVersionInfoStatus.h"
+#include "frontend/qt/widgets/TRzVersionInfoStatus.h"
 
-#include "widgets/Colors.h"
+#include "frontend/qt/widgets/Colors.h"
 
 #include <QFontMetrics>
 #include <QPainter>

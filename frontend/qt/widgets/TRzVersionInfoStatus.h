@@ -5,7 +5,7 @@
 // centred, in the label colour, grey when disabled), then the value
 // left-aligned in the rest of the pane.
 
-#include "widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
 
 #include <QColor>
 #include <QPointer>

@@ -1,5 +1,6 @@
 #include "frontend/win32/markup/Desktop.h"
 
+#include "frontend/LinkTargets.h"
 #include "frontend/Services.h"
 #include "frontend/win32/Win32Control.h"
 
@@ -7,7 +8,7 @@
 
 namespace quelvo::frontend::win32 {
 
-void OpenWithDesktop(const std::u16string& target)
+void OpenWithDesktop(const std::u16string& target, HWND owner)
 {
     if (!IsOpenableAddress(target))
         return;
@@ -15,7 +16,7 @@ void OpenWithDesktop(const std::u16string& target)
         opener(target);
         return;
     }
-    ShellExecuteW(nullptr, L"open", W(target), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(owner, L"open", W(target), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace quelvo::frontend::win32

@@ -1,6 +1,6 @@
 #include "frontend/win32/markup/Win32MarkupLabel.h"
 
-#include "frontend/Services.h"
+#include "frontend/LinkTargets.h"
 #include "frontend/win32/markup/GdiSurface.h"
 #include "markup/engine/RenderMarkup.h"
 
@@ -101,7 +101,7 @@ LRESULT Win32MarkupLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         if (OnAnchorClick)
             OnAnchorClick(this, anchor);
-        if (IsDesktopTarget(anchor) && IsOpenableAddress(anchor) && m_openDesktop)
+        if (IsDesktopTarget(anchor) && m_openDesktop)
             m_openDesktop(anchor);
         return 0;
     }

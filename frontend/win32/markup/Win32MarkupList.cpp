@@ -1,6 +1,5 @@
 #include "frontend/win32/markup/Win32MarkupList.h"
 
-#include "frontend/Services.h"
 #include "frontend/win32/markup/Desktop.h"
 #include "frontend/win32/markup/GdiSurface.h"
 #include "markup/engine/RenderMarkup.h"
@@ -29,7 +28,7 @@ bool Meets(const RECT& a, const RECT& b) { return a.left < b.right && b.left < a
 Win32MarkupList::Win32MarkupList(Win32Node* parent, std::string name, TRect bounds, const markup::FontSpec& font,
                                  int itemHeight, const markup::PictureSource* pictures)
     : Win32Control<TMarkupListBox>(std::move(name)),
-      OpenDesktop(&OpenWithDesktop),
+      OpenDesktop([](const std::u16string& target) { OpenWithDesktop(target); }),
       m_font(font),
       m_itemHeight(std::max(1, itemHeight)),
       m_pictures(pictures)
@@ -140,25 +139,53 @@ int Win32MarkupList::ItemAtPos(POINT pos) const
     return index < Count() ? static_cast<int>(index) : -1;
 }
 
-std::u16string Win32MarkupList::AnchorAt(POINT pos, int* index) const
+namespace {
+
+// The native list as the shared link logic sees it.
+class ItemsView : public ListBoxItems {
+public:
+    explicit ItemsView(const Win32MarkupList& list) : m_list(list) {}
+    int Count() const override { return m_list.Count(); }
+    int ItemAtPoint(markup::Point point) const override { return m_list.ItemAtPos(POINT{point.x, point.y}); }
+    markup::Rect ItemRect(int index) const override
+    {
+        const RECT r = m_list.ItemRect(index);
+        return markup::Rect{r.left, r.top, r.right, r.bottom};
+    }
+    std::u16string_view ItemText(int index) const override { return m_list.ItemView(index); }
+
+private:
+    const Win32MarkupList& m_list;
+};
+
+}  // namespace
+
+std::u16string_view Win32MarkupList::ItemView(int index) const
 {
-    const int item = ItemAtPos(pos);
-    if (index)
-        *index = item;
-    if (item < 0)
+    if (index < 0 || index >= Count())
         return {};
-    // Located over the item rectangle itself, not the drawing's 2-pixel inset.
-    const RECT r = ItemRect(item);
+    return m_items[static_cast<std::size_t>(index)];
+}
+
+ListBoxLink Win32MarkupList::LinkAt(POINT pos) const
+{
     HDC dc = GetDC(Handle());
-    markup::MarkupResult found;
+    ListBoxLink link;
     {
         GdiSurface metrics(dc);
-        found = markup::LocateMarkupLink(metrics, m_items[static_cast<std::size_t>(item)],
-                                         markup::Rect{r.left, r.top, r.right, r.bottom}, m_font, URLColor, true, 0,
-                                         m_pictures, markup::Point{pos.x, pos.y});
+        link = FindListBoxLink(metrics, ItemsView(*this), ListBoxLinkStyle{m_font, URLColor, true, m_pictures},
+                               markup::Point{pos.x, pos.y});
     }
     ReleaseDC(Handle(), dc);
-    return found.overLink ? found.linkTarget : std::u16string();
+    return link;
+}
+
+std::u16string Win32MarkupList::AnchorAt(POINT pos, int* index) const
+{
+    ListBoxLink link = LinkAt(pos);
+    if (index)
+        *index = link.index;
+    return std::move(link.target);
 }
 
 // Whole, at the bottom if it was cut off there: not every native list
@@ -245,48 +272,43 @@ void Win32MarkupList::PointerMoved(POINT pos)
         if (AutoFocus && GetFocus() != Handle() && GetActiveWindow() == GetAncestor(Handle(), GA_ROOT))
             SetFocus(Handle());
     }
-    int index = -1;
-    const std::u16string anchor = AnchorAt(pos, &index);
-    if (!anchor.empty()) {
-        if (anchor != m_oldAnchor && !m_oldAnchor.empty() && OnAnchorExit)
-            OnAnchorExit(this, index, m_oldAnchor);
-        if (!m_overLink) {
-            m_oldCursor = GetCursor();
-            m_overLink = true;
-            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
-        }
-        if (anchor != m_oldAnchor && OnAnchorEnter)
-            OnAnchorEnter(this, index, anchor);
-        m_oldAnchor = anchor;
-    } else if (m_overLink && !m_oldAnchor.empty()) {
+    const ListBoxLink link = LinkAt(pos);
+    const ListBoxMove move = m_links.Move(link, m_overLink);
+    if (move.restoreCursor) {
         m_overLink = false;
         SetCursor(m_oldCursor ? m_oldCursor : LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-        const std::u16string left = std::exchange(m_oldAnchor, std::u16string());
-        if (OnAnchorExit)
-            OnAnchorExit(this, index, left);
     }
+    if (move.fireExit && OnAnchorExit)
+        OnAnchorExit(this, move.exitIndex, move.exitTarget);
+    if (move.showHand) {
+        m_oldCursor = GetCursor();
+        m_overLink = true;
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+    }
+    if (move.fireEnter && OnAnchorEnter)
+        OnAnchorEnter(this, link.index, link.target);
 }
 
 LRESULT Win32MarkupList::Press(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Which link was pressed is decided before the native list makes the
     // row current: a left press on a half-shown row scrolls it into view.
-    int index = -1;
-    const std::u16string anchor = AnchorAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, &index);
+    const ListBoxLink link = LinkAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     const LRESULT result = DefaultHandling(message, wParam, lParam);
     if (message == WM_LBUTTONDOWN)
         ScrollIntoView(static_cast<int>(SendMessageW(Handle(), LB_GETCARETINDEX, 0, 0)));
-    if (anchor.empty())
+    const ListBoxPress press = DecideListBoxPress(link);
+    if (press == ListBoxPress::MouseDown)
         return result;
     // A link press is no drag: the native list lets the mouse go, so that it
     // neither selects nor scrolls under a message box the event opens.
     if (GetCapture() == Handle())
         ReleaseCapture();
-    if (IsDesktopTarget(anchor)) {
-        if (IsOpenableAddress(anchor) && OpenDesktop)
-            OpenDesktop(anchor);
+    if (press == ListBoxPress::OpenWithDesktop) {
+        if (OpenDesktop)
+            OpenDesktop(link.target);
     } else if (OnAnchorClick) {
-        OnAnchorClick(this, index, anchor);
+        OnAnchorClick(this, link.index, link.target);
     }
     return result;
 }

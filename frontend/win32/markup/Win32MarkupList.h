@@ -2,10 +2,12 @@
 
 // The report list on Windows: a native owner-drawn LISTBOX of fixed-height
 // items whose every item is one markup string drawn by the markup engine.
-// The native list scrolls (scroll bar, wheel, keys) by whole items; drawing,
-// link finding and presses are ours.
+// The native list scrolls (scroll bar, wheel, keys) by whole items; drawing
+// is ours, and link finding, presses and pointer moves follow the shared
+// list box link logic (frontend/ListBoxLinks.h).
 
 #include "frontend/Controls.h"
+#include "frontend/ListBoxLinks.h"
 #include "frontend/win32/Win32Control.h"
 
 #include <functional>
@@ -31,7 +33,8 @@ public:
     // Pointer entered or left a link (item under the pointer, link target).
     TListAnchorClick OnAnchorEnter;
     TListAnchorClick OnAnchorExit;
-    // Where web and mail links go; the desktop's handler by default.
+    // Where desktop targets go (OpenWithDesktop, which opens only openable
+    // addresses, by default).
     std::function<void(const std::u16string&)> OpenDesktop;
 
     bool AutoFocus = true;
@@ -45,11 +48,13 @@ public:
     RECT ItemRect(int index) const;
     // The item under a client point, or -1.
     int ItemAtPos(POINT pos) const;
+    // The text of item i (empty when out of range), without a copy.
+    std::u16string_view ItemView(int index) const;
     // The link under a client point (empty when none), and the item index.
     std::u16string AnchorAt(POINT pos, int* index = nullptr) const;
 
     // Last link target under the pointer, and the cursor shown before the hand.
-    const std::u16string& FOldAnchor() const { return m_oldAnchor; }
+    const std::u16string& FOldAnchor() const { return m_links.FOldAnchor(); }
     HCURSOR FOldCursor() const { return m_oldCursor; }
 
     // Paints the items that meet area (client coordinates) into dc, and the
@@ -61,6 +66,7 @@ protected:
     bool HandleReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    ListBoxLink LinkAt(POINT pos) const;
     LRESULT Press(UINT message, WPARAM wParam, LPARAM lParam);
     void PointerMoved(POINT pos);
     void ScrollIntoView(int index);
@@ -74,7 +80,7 @@ private:
     int m_updateCount = 0;
     bool m_tracking = false;
     bool m_overLink = false;
-    std::u16string m_oldAnchor;
+    ListBoxLinkTracker m_links;
     HCURSOR m_oldCursor = nullptr;
     HBRUSH m_brush = nullptr;  // the native list's own background, in Color
     markup::Rgb m_brushColour;

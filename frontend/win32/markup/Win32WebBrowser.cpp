@@ -1,6 +1,6 @@
 #include "frontend/win32/markup/Win32WebBrowser.h"
 
-#include "frontend/Services.h"
+#include "frontend/LinkTargets.h"
 #include "frontend/win32/markup/GdiSurface.h"
 
 #include <oleauto.h>

@@ -3,9 +3,9 @@
 
 #include "app/Unit_Form_QLV_GUI.h"
 #include "frontend/qt/QtFrontEnd.h"
-#include "widgets/TRzLabel.h"
-#include "widgets/TRzPageControl.h"
-#include "widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzLabel.h"
+#include "frontend/qt/widgets/TRzPageControl.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
 
 #include <QtTest>
 

@@ -3,7 +3,6 @@
 
 #include "Win32TestUtil.h"
 
-#include "frontend/GIFTiming.h"
 #include "frontend/win32/Artwork.h"
 
 #include <windowsx.h>
@@ -103,12 +102,27 @@ TEST_F(ButtonTest, RightAndMiddlePressesFireMouseDownTakeFocusButNeverPress)
     EXPECT_EQ(downs, (std::vector<TMouseButton>{TMouseButton::mbRight, TMouseButton::mbMiddle}));
 }
 
+// The states and the click rule are the shared behaviour's
+// (tests/frontend/ButtonBehaviourTest.cpp); these tests send the window's
+// messages and watch them arrive.
 TEST_F(ButtonTest, ReleaseOfAnyButtonEndsALeftPress)
 {
     Press();
     SendMessageW(h, WM_RBUTTONUP, 0, At(5, 5));
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(button->Tracking());
+}
+
+TEST_F(ButtonTest, APressEndsWithoutAClickWhenAnotherWindowTakesTheMouse)
+{
+    Press();
+    ASSERT_EQ(GetCapture(), h);
+    SetCapture(HandleOf(window.get()));
+    EXPECT_FALSE(button->Tracking());
+    EXPECT_EQ(button->State(), TButtonState::bsUp);
+    ReleaseCapture();
+    Release();
+    EXPECT_EQ(clicks, 0);
 }
 
 TEST_F(ButtonTest, DoubleClickClicksTwice)
@@ -380,33 +394,6 @@ TEST_F(PageStackTest, TheFocusMovesToTheNewPagesFirstControlInTabOrder)
 
 // --- pictures ---------------------------------------------------------------
 
-TEST(GIFTiming, FrameTimeIsTheDelayTimesTwelveWithMissingOrZeroAsTen)
-{
-    EXPECT_EQ(GIFFrameTimeMs(std::nullopt), 120);
-    EXPECT_EQ(GIFFrameTimeMs(0), 120);
-    EXPECT_EQ(GIFFrameTimeMs(1), 36);
-    EXPECT_EQ(GIFFrameTimeMs(3), 36);
-    EXPECT_EQ(GIFFrameTimeMs(5), 60);
-    EXPECT_EQ(GIFFrameTimeMs(1000), 12000);
-    EXPECT_EQ(GIFFrameTimeMs(65535), 12000);
-}
-
-TEST(GIFTiming, ReadsDelaysAndLoopCountAndStopsAtDamage)
-{
-    const std::vector<std::uint8_t> gif = Art("scanning.gif");
-    const std::string_view bytes(reinterpret_cast<const char*>(gif.data()), gif.size());
-    const TGIFTiming timing = ReadGIFTiming(bytes);
-    ASSERT_EQ(timing.Delays.size(), 14u);
-    for (const auto& delay : timing.Delays)
-        EXPECT_EQ(delay, 5);
-    EXPECT_EQ(timing.LoopCount, 0);
-
-    const TGIFTiming cut = ReadGIFTiming(bytes.substr(0, bytes.size() / 2));
-    EXPECT_LT(cut.Delays.size(), 14u);
-    EXPECT_TRUE(ReadGIFTiming(bytes.substr(0, 12)).Delays.empty());
-    EXPECT_TRUE(ReadGIFTiming("PNG not a gif").Delays.empty());
-}
-
 class AnimationTest : public Win32Test {
 protected:
     void SetUp() override
@@ -426,19 +413,6 @@ TEST_F(AnimationTest, FourteenFramesOfSixtyMillisecondsLoopingForever)
         EXPECT_EQ(animation->FrameTime(i), 60) << i;
     EXPECT_EQ(animation->LoopCount(), 0);
     EXPECT_FALSE(animation->Animate());
-}
-
-TEST_F(AnimationTest, SettingAnimateToItsValueDoesNothing)
-{
-    animation->SetAnimate(false);
-    EXPECT_EQ(animation->TimerStarts(), 0);
-    animation->SetAnimate(true);
-    animation->SetAnimate(true);
-    EXPECT_EQ(animation->TimerStarts(), 1);
-    animation->SetAnimate(false);
-    animation->SetAnimate(false);
-    EXPECT_FALSE(animation->Animate());
-    EXPECT_EQ(animation->TimerStarts(), 1);
 }
 
 TEST_F(AnimationTest, TheTimerStepsTheFramesAndStopsWhenSwitchedOff)

@@ -3,8 +3,8 @@
 // Shared by the markup widget tests: pictures made in code, the report's row
 // markup and a list box set up as the report page's list.
 
-#include "markup/qt/HTMListB.h"
-#include "markup/qt/PictureContainer.h"
+#include "frontend/qt/markup/HTMListB.h"
+#include "frontend/qt/markup/PictureContainer.h"
 
 #include <QColor>
 #include <QImage>

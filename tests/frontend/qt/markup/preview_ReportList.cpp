@@ -3,10 +3,10 @@
 
 #include "MarkupTestUtil.h"
 
-#include "markup/qt/HTMLabel.h"
-#include "markup/qt/HTMListB.h"
-#include "markup/qt/PictureContainer.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/HTMLabel.h"
+#include "frontend/qt/markup/HTMListB.h"
+#include "frontend/qt/markup/PictureContainer.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "markup/qt/Desktop.h"
-#include "markup/qt/HTMLabel.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/Desktop.h"
+#include "frontend/qt/markup/HTMLabel.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 #include "MarkupTestUtil.h"
 
-#include "markup/qt/Desktop.h"
-#include "markup/qt/HTMListB.h"
-#include "markup/qt/PictureContainer.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/Desktop.h"
+#include "frontend/qt/markup/HTMListB.h"
+#include "frontend/qt/markup/PictureContainer.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QScrollBar>
 #include <QtTest>

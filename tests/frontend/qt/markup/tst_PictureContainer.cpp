@@ -1,6 +1,6 @@
 #include "MarkupTestUtil.h"
 
-#include "markup/qt/PictureContainer.h"
+#include "frontend/qt/markup/PictureContainer.h"
 
 #include <QDir>
 #include <QFile>

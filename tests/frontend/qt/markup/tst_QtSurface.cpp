@@ -1,7 +1,7 @@
 #include "MarkupTestUtil.h"
 
-#include "markup/qt/MeasureSurface.h"
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/MeasureSurface.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QFontInfo>
 #include <QPainter>

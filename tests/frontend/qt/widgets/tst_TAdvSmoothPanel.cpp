@@ -1,9 +1,9 @@
 #include "WidgetTestUtil.h"
 
-#include "widgets/Colors.h"
-#include "widgets/TAdvSmoothPanel.h"
-#include "widgets/TRzLabel.h"
-#include "widgets/TRzPanel.h"
+#include "frontend/qt/widgets/Colors.h"
+#include "frontend/qt/widgets/TAdvSmoothPanel.h"
+#include "frontend/qt/widgets/TRzLabel.h"
+#include "frontend/qt/widgets/TRzPanel.h"
 
 #include <QtTest>
 

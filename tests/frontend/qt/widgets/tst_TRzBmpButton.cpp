@@ -1,8 +1,9 @@
 #include "WidgetTestUtil.h"
 
-#include "widgets/Colors.h"
-#include "widgets/TRzBmpButton.h"
+#include "frontend/qt/widgets/Colors.h"
+#include "frontend/qt/widgets/TRzBmpButton.h"
 
+#include <QDialog>
 #include <QtTest>
 
 #include <memory>
@@ -11,8 +12,6 @@
 using namespace quelvo::widgets;
 using namespace quelvo::widgets::test;
 
-Q_DECLARE_METATYPE(TButtonState)
-Q_DECLARE_METATYPE(TRzBmpPicture)
 
 namespace {
 
@@ -68,54 +67,6 @@ private slots:
     }
     void cleanup() { window.reset(); }
 
-    void shouldDrawThePictureTheStateTableNames_data()
-    {
-        QTest::addColumn<TButtonState>("state");
-        QTest::addColumn<bool>("over");
-        QTest::addColumn<bool>("focused");
-        QTest::addColumn<int>("present");  // bit i: slot i holds a picture
-        QTest::addColumn<TRzBmpPicture>("expected");
-        const int up = 1, upFocused = 2, disabled = 4, down = 8, stayDown = 16, hot = 32;
-        const int all = up | upFocused | disabled | down | stayDown | hot;
-        QTest::newRow("up, over, hot present") << TButtonState::bsUp << true << true << all << TRzBmpPicture::Hot;
-        QTest::newRow("up, over, no hot") << TButtonState::bsUp << true << false << up << TRzBmpPicture::Up;
-        QTest::newRow("up, not focused") << TButtonState::bsUp << false << false << all << TRzBmpPicture::Up;
-        QTest::newRow("up, focused, up-and-focused present") << TButtonState::bsUp << false << true << all
-                                                             << TRzBmpPicture::UpAndFocused;
-        QTest::newRow("up, focused, no up-and-focused") << TButtonState::bsUp << false << true << (up | hot)
-                                                        << TRzBmpPicture::Up;
-        QTest::newRow("down present") << TButtonState::bsDown << true << true << all << TRzBmpPicture::Down;
-        QTest::newRow("down missing") << TButtonState::bsDown << false << false << up << TRzBmpPicture::Up;
-        QTest::newRow("exclusive, stay-down") << TButtonState::bsExclusive << false << false << all
-                                              << TRzBmpPicture::StayDown;
-        QTest::newRow("exclusive, down only") << TButtonState::bsExclusive << false << false << (up | down)
-                                              << TRzBmpPicture::Down;
-        QTest::newRow("exclusive, up only") << TButtonState::bsExclusive << false << false << up
-                                            << TRzBmpPicture::Up;
-        QTest::newRow("disabled present, mouse over") << TButtonState::bsDisabled << true << false << all
-                                                      << TRzBmpPicture::Disabled;
-        QTest::newRow("disabled missing") << TButtonState::bsDisabled << false << false << (up | hot)
-                                          << TRzBmpPicture::EmbossedUp;
-    }
-    void shouldDrawThePictureTheStateTableNames()
-    {
-        QFETCH(TButtonState, state);
-        QFETCH(bool, over);
-        QFETCH(bool, focused);
-        QFETCH(int, present);
-        QFETCH(TRzBmpPicture, expected);
-        TRzBmpLook look;
-        look.State = state;
-        look.MouseOver = over;
-        look.Focused = focused;
-        for (int i = 0; i < 6; ++i)
-            look.Present[static_cast<std::size_t>(i)] = (present >> i) & 1;
-        QCOMPARE(PictureForState(look), expected);
-        look.ShowFocus = false;
-        if (expected == TRzBmpPicture::UpAndFocused)
-            QCOMPARE(PictureForState(look), TRzBmpPicture::Up);
-    }
-
     void shouldTakeTheSizeOfItsUpPicture()
     {
         TRzBmpButton fresh;
@@ -139,129 +90,57 @@ private slots:
         QCOMPARE(shot.pixelColor(50 + 5, 41).rgb(), kUp.rgb());
     }
 
-    void shouldClickWhenReleasedInside()
+    // The states and the click rule are the shared behaviour's
+    // (tests/frontend/ButtonBehaviourTest.cpp); here: Qt's events reach it.
+    void shouldPressMoveAndClickThroughQtsMouseEvents()
     {
         Press(button, {5, 5});
-        QCOMPARE(button->State(), TButtonState::bsDown);
-        QCOMPARE(button->CurrentPicture(), TRzBmpPicture::Down);
-        QVERIFY(button->Tracking());
-        Release(button, {5, 5});
-        QCOMPARE(button->State(), TButtonState::bsUp);
-        QVERIFY(!button->Tracking());
-        QCOMPARE(clicks, 1);
-    }
-
-    void shouldFireMouseDownBeforeTakingFocus()
-    {
-        Press(button, {1, 1});
-        QCOMPARE(downs.size(), std::size_t(1));
+        QCOMPARE(downs, std::vector<Qt::MouseButton>{Qt::LeftButton});
         QVERIFY(!focusedAtMouseDown);
         QVERIFY(button->hasFocus());
-    }
-
-    void shouldNotClickAfterMovingOutAndReleasingOutside()
-    {
-        Press(button, {5, 5});
-        Move(button, {60, 5});
-        QCOMPARE(button->State(), TButtonState::bsUp);
-        QCOMPARE(button->CurrentPicture(), TRzBmpPicture::Up);
-        Release(button, {60, 5});
-        QCOMPARE(clicks, 0);
-        QVERIFY(!button->Tracking());
-    }
-
-    void shouldClickWhenMovedBackInBeforeRelease()
-    {
-        Press(button, {5, 5});
-        Move(button, {-3, 5});
-        QCOMPARE(button->State(), TButtonState::bsUp);
-        Move(button, {6, 6});
-        QCOMPARE(button->State(), TButtonState::bsDown);
         QCOMPARE(button->CurrentPicture(), TRzBmpPicture::Down);
-        Release(button, {6, 6});
-        QCOMPARE(clicks, 1);
-    }
-
-    void shouldNotClickJustOutsideTheEdges_data()
-    {
-        QTest::addColumn<QPoint>("release");
-        QTest::addColumn<int>("expectedClicks");
-        QTest::newRow("row just below") << QPoint(5, 20) << 0;
-        QTest::newRow("column just right") << QPoint(40, 5) << 0;
-        QTest::newRow("last row") << QPoint(5, 19) << 1;
-        QTest::newRow("last column") << QPoint(39, 5) << 1;
-        QTest::newRow("column just left") << QPoint(-1, 5) << 0;
-        QTest::newRow("row just above") << QPoint(5, -1) << 0;
-    }
-    void shouldNotClickJustOutsideTheEdges()
-    {
-        QFETCH(QPoint, release);
-        QFETCH(int, expectedClicks);
-        Press(button, {5, 5});
-        Move(button, release);
-        Release(button, release);
-        QCOMPARE(clicks, expectedClicks);
-    }
-
-    void shouldTakeFocusButNeverPressOnRightOrMiddleButton_data()
-    {
-        QTest::addColumn<Qt::MouseButton>("which");
-        QTest::newRow("right") << Qt::RightButton;
-        QTest::newRow("middle") << Qt::MiddleButton;
-    }
-    void shouldTakeFocusButNeverPressOnRightOrMiddleButton()
-    {
-        QFETCH(Qt::MouseButton, which);
-        Press(button, {5, 5}, which);
-        QCOMPARE(downs, std::vector<Qt::MouseButton>{which});
-        QVERIFY(button->hasFocus());
+        Move(button, {40, 5});  // the column just right of the 40-pixel button
         QCOMPARE(button->State(), TButtonState::bsUp);
-        QVERIFY(!button->Tracking());
-        Release(button, {5, 5}, which);
-        QCOMPARE(clicks, 0);
-    }
-
-    void shouldEndALeftPressOnTheReleaseOfAnyButton()
-    {
-        Press(button, {5, 5});
-        Release(button, {5, 5}, Qt::RightButton);
-        QVERIFY(!button->Tracking());
+        Move(button, {39, 19});
+        QCOMPARE(button->State(), TButtonState::bsDown);
+        Release(button, {39, 19});
         QCOMPARE(clicks, 1);
-    }
+        QVERIFY(!button->Tracking());
 
-    void shouldClickTwiceOnADoubleClick()
-    {
-        Press(button, {5, 5});
-        Release(button, {5, 5});
+        // The second press of a double click is a press.
         SendMouse(button, QEvent::MouseButtonDblClick, Qt::LeftButton, {5, 5}, Qt::LeftButton);
         Release(button, {5, 5});
         QCOMPARE(clicks, 2);
-        QCOMPARE(downs.size(), std::size_t(2));
-    }
 
-    void shouldClickAtOnceOnEnter()
-    {
-        button->setFocus();
-        Key(button, QEvent::KeyPress, Qt::Key_Return);
-        QCOMPARE(clicks, 1);
-        QCOMPARE(button->State(), TButtonState::bsUp);
-        Key(button, QEvent::KeyPress, Qt::Key_Enter);
+        // Other buttons reach the mouse-down event as themselves.
+        Press(button, {5, 5}, Qt::RightButton);
+        Release(button, {5, 5}, Qt::RightButton);
+        QCOMPARE(downs.back(), Qt::RightButton);
         QCOMPARE(clicks, 2);
     }
 
-    void shouldHoldDownOnSpaceUntilTheKeyIsReleased()
+    void shouldTakeEnterAndSpaceAndEndSpaceWhenTheFocusLeaves()
     {
         button->setFocus();
+        Key(button, QEvent::KeyPress, Qt::Key_Return);
+        Key(button, QEvent::KeyPress, Qt::Key_Enter);
+        QCOMPARE(clicks, 2);
+
         Key(button, QEvent::KeyPress, Qt::Key_Space);
-        QCOMPARE(button->State(), TButtonState::bsDown);
         QCOMPARE(button->CurrentPicture(), TRzBmpPicture::Down);
         // Auto-repeat of a held key is not the release.
         Key(button, QEvent::KeyRelease, Qt::Key_Space, true);
         Key(button, QEvent::KeyPress, Qt::Key_Space, true);
-        QCOMPARE(clicks, 0);
+        QCOMPARE(clicks, 2);
         Key(button, QEvent::KeyRelease, Qt::Key_Space);
+        QCOMPARE(clicks, 3);
+
+        Key(button, QEvent::KeyPress, Qt::Key_Space);
+        other->setFocus();
+        QVERIFY(!button->Tracking());
         QCOMPARE(button->State(), TButtonState::bsUp);
-        QCOMPARE(clicks, 1);
+        Key(button, QEvent::KeyRelease, Qt::Key_Space);
+        QCOMPARE(clicks, 3);
     }
 
     void shouldShowHotOnlyWhileTheMouseIsOver()
@@ -272,6 +151,16 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(button, &leave);
         QCOMPARE(button->CurrentPicture(), TRzBmpPicture::Up);
+    }
+
+    void shouldHandItsModalResultToTheDialogItClicksIn()
+    {
+        QDialog dialog;
+        auto* inDialog = new TRzBmpButton(&dialog);
+        inDialog->SetModalResult(QDialog::Accepted);
+        dialog.setResult(QDialog::Rejected);
+        inDialog->Click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
     void shouldShowDisabledPictureAndSwallowInputWhenDisabled()

@@ -1,8 +1,8 @@
-#include "widgets/Colors.h"
-#include "widgets/TRzEdit.h"
-#include "widgets/TRzLabel.h"
+#include "frontend/qt/widgets/Colors.h"
+#include "frontend/qt/widgets/TRzEdit.h"
+#include "frontend/qt/widgets/TRzLabel.h"
 
-#include "markup/qt/QtSurface.h"
+#include "frontend/qt/markup/QtSurface.h"
 
 #include <QtTest>
 

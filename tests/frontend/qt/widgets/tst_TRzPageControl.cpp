@@ -1,7 +1,7 @@
-#include "widgets/TRzBmpButton.h"
-#include "widgets/TRzEdit.h"
-#include "widgets/TRzLabel.h"
-#include "widgets/TRzPageControl.h"
+#include "frontend/qt/widgets/TRzBmpButton.h"
+#include "frontend/qt/widgets/TRzEdit.h"
+#include "frontend/qt/widgets/TRzLabel.h"
+#include "frontend/qt/widgets/TRzPageControl.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "widgets/TRzVersionInfo.h"
-#include "widgets/TRzVersionInfoStatus.h"
+#include "frontend/qt/widgets/TRzVersionInfo.h"
+#include "frontend/qt/widgets/TRzVersionInfoStatus.h"
 
 #include <QPainter>
 #include <QtTest>

@@ -1,5 +1,7 @@
 #include "Win32TestUtil.h"
 
+#include "frontend/PictureOrder.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -53,20 +55,16 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path)
 
 std::vector<std::uint8_t> RowPictureBytes(const std::string& name)
 {
-    const bool hasBmp = name.size() > 4 && name.compare(name.size() - 4, 4, ".bmp") == 0;
-    return ReadFileBytes(std::string(QUELVO_SOURCE_DIR) + "/resources/pictures/" + name + (hasBmp ? "" : ".bmp"));
+    return ReadFileBytes(std::string(QUELVO_SOURCE_DIR) + "/resources/pictures/" + PictureFileName(name));
 }
 
 void LoadRowPictures(Win32PictureContainer& container)
 {
-    std::ifstream order(std::string(QUELVO_SOURCE_DIR) + "/resources/pictures/order.txt");
-    std::string line;
-    while (std::getline(order, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (!line.empty())
-            container.Add(std::u16string(line.begin(), line.end()), RowPictureBytes(line));
-    }
+    const std::vector<std::uint8_t> order =
+        ReadFileBytes(std::string(QUELVO_SOURCE_DIR) + "/resources/pictures/order.txt");
+    for (const TPictureFile& picture :
+         ReadPictureOrder(std::string_view(reinterpret_cast<const char*>(order.data()), order.size())))
+        container.Add(std::u16string(picture.name.begin(), picture.name.end()), RowPictureBytes(picture.name));
 }
 
 DibCanvas::DibCanvas(int width, int height, COLORREF fill) : m_width(width), m_height(height)

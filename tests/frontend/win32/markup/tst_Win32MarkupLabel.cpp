@@ -1,5 +1,7 @@
 #include "Win32TestUtil.h"
 
+#include "frontend/Services.h"
+#include "frontend/win32/markup/Desktop.h"
 #include "frontend/win32/markup/Win32MarkupLabel.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +21,10 @@ protected:
     void SetUp() override
     {
         m_host = &SharedHost();
+        // The front end's opener, up to the shell.
+        SetShellOpener([this](const std::u16string& t) { m_log.push_back(u"open " + t); });
         m_label = std::make_unique<Win32MarkupLabel>(m_host, "HLB_QLVO_CopyRightInfo", TRect{10, 10, 300, 60},
-                                                     kLabelFont,
-                                                     [this](const std::u16string& t) { m_log.push_back(u"open " + t); });
+                                                     kLabelFont, [](const std::u16string& t) { OpenWithDesktop(t); });
         m_label->OnAnchorClick = [this](TObject* sender, const std::u16string& anchor) {
             EXPECT_EQ(sender, static_cast<TObject*>(m_label.get()));
             m_log.push_back(u"event " + anchor);
@@ -30,6 +33,7 @@ protected:
     }
     void TearDown() override
     {
+        SetShellOpener({});
         m_label.reset();
     }
 

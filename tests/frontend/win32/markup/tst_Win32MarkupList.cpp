@@ -1,5 +1,6 @@
 #include "Win32TestUtil.h"
 
+#include "frontend/Services.h"
 #include "frontend/win32/markup/Win32MarkupList.h"
 #include "report/Unit_QLV_ReportRows.h"
 
@@ -62,12 +63,14 @@ protected:
         m_list->OnAnchorExit = [this](TObject*, int index, const std::u16string& anchor) {
             m_exits.push_back({index, anchor});
         };
-        m_list->OpenDesktop = [this](const std::u16string& target) { m_opened.push_back(target); };
+        // The list's own opener, up to the shell.
+        SetShellOpener([this](const std::u16string& target) { m_opened.push_back(target); });
         Pump();
     }
 
     void TearDown() override
     {
+        SetShellOpener({});
         m_list.reset();
     }
 

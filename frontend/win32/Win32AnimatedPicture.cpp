@@ -1,0 +1,54 @@
+#include "frontend/win32/Win32AnimatedPicture.h"
+
+#include "frontend/win32/Win32Helpers.h"
+
+namespace quelvo::frontend::win32 {
+
+namespace {
+const wchar_t kPictureClass[] = L"QuelvoPicture";
+}  // namespace
+
+Win32AnimatedPicture::Win32AnimatedPicture(Win32Node* parent, std::string name, TRect bounds,
+                                           const std::vector<std::uint8_t>& bytes)
+    : Win32Control(std::move(name))
+{
+    m_frames = DecodeAnimation(bytes).Frames;
+    RegisterNodeClass(kPictureClass);
+    CreateNode(parent, kPictureClass, WS_VISIBLE, 0, ToRect(bounds));
+    m_player.Load(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), m_frames.size());
+}
+
+void Win32AnimatedPicture::Host::Repaint() { win32::Repaint(m_picture.Handle()); }
+
+void Win32AnimatedPicture::Host::StartTimer(int milliseconds)
+{
+    if (!m_picture.Handle())
+        return;
+    SetTimer(m_picture.Handle(), 1, static_cast<UINT>(milliseconds), nullptr);
+}
+
+void Win32AnimatedPicture::Host::StopTimer()
+{
+    if (m_picture.Handle())
+        KillTimer(m_picture.Handle(), 1);
+}
+
+void Win32AnimatedPicture::PaintSelf(HDC dc)
+{
+    const int current = m_player.CurrentFrame();
+    if (current < FrameCount())
+        m_frames[static_cast<std::size_t>(current)].DrawBlended(dc, 0, 0);
+}
+
+LRESULT Win32AnimatedPicture::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TIMER && wParam == 1) {
+        // A window timer repeats: one frame at a time, each with its own time.
+        KillTimer(Handle(), 1);
+        m_player.TimerElapsed();
+        return 0;
+    }
+    return Win32Node::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace quelvo::frontend::win32
