@@ -48,10 +48,11 @@ fs::path ProgramDir(const char* argv0)
 
 #ifdef _WIN32
 LookupService* g_service = nullptr;
+HANDLE g_stopped = nullptr;  // set once Stop() has returned
 BOOL WINAPI OnConsoleControl(DWORD)
 {
-    if (g_service)
-        g_service->Stop();
+    g_service->Stop();
+    SetEvent(g_stopped);
     return TRUE;
 }
 #endif
@@ -99,8 +100,11 @@ int main(int argc, char** argv)
                      line.host.c_str(), line.port);
         return 1;
     }
+    // Serve() returns once Stop() has been called from the thread that
+    // took the signal; the service outlives that call.
 #ifdef _WIN32
     g_service = &service;
+    g_stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
     std::thread stopper([&service, signals] {
@@ -108,12 +112,16 @@ int main(int argc, char** argv)
         sigwait(&signals, &received);
         service.Stop();
     });
-    stopper.detach();
 #endif
     const bool v6 = line.host.find(':') != std::string::npos;
     std::printf("quelvo-lookup: %zu applications, listening on http://%s%s%s:%d/\n", catalogue->Applications().size(),
                 v6 ? "[" : "", line.host.c_str(), v6 ? "]" : "", bound);
     std::fflush(stdout);
     service.Serve();
+#ifdef _WIN32
+    WaitForSingleObject(g_stopped, INFINITE);
+#else
+    stopper.join();
+#endif
     return 0;
 }

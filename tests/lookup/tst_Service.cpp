@@ -89,11 +89,16 @@ protected:
     }
 
     // The process grew by less than 8 MiB since `before`, and the service
-    // still answers.
+    // still answers. Under the address sanitizer freed memory waits in its
+    // quarantine, so the process's size says nothing there.
     void ExpectBoundedGrowthAndHealth(std::size_t before)
     {
+#ifndef __SANITIZE_ADDRESS__
         const std::size_t after = ResidentBytes();
         EXPECT_LT(after, before + 8u * 1024 * 1024) << "grew from " << before << " to " << after;
+#else
+        (void)before;
+#endif
         EXPECT_TRUE(Healthy());
     }
 
@@ -239,6 +244,7 @@ TEST_F(ServiceTest, shouldServeOthersWhileClientsTrickleAndDropThemAtTheirHeadDe
 {
     ServiceOptions options;
     options.headTimeout = 5s;
+    options.threads = 4;  // connections on several threads at once
     Serve(options);
 
     // 100 clients each send a byte every 100 ms, for up to the guard: long
@@ -349,8 +355,8 @@ TEST_F(ServiceTest, shouldDropAClientThatDoesNotReadItsAnswers)
         many += page;
     const std::size_t before = ResidentBytes();
     HttpClient client(port);
-    EXPECT_FALSE(client.Send(many)) << "the service read every request of a client that read no answer";
-    WaitForOpen(0);  // closed by the service, while the client still holds it
+    client.Send(many);  // the sockets' buffers may take all of it, or the service's close ends it
+    WaitForOpen(0);     // closed by the service, while the client still holds it and reads nothing
     ExpectBoundedGrowthAndHealth(before);
 }
 
@@ -370,6 +376,7 @@ TEST_F(ServiceTest, shouldMakeRoomAtTheCapsByDroppingIdleConnectionsFirst)
     ServiceOptions options;
     options.maxConnectionsPerClient = 3;
     options.maxConnections = 5;
+    options.threads = 3;  // a connection is dropped from another one's thread
     options.readingGrace = std::chrono::hours(1);  // no head is taken for stuck here
     Serve(options);
 
