@@ -39,10 +39,9 @@ fi
 work="$(mktemp -d)"
 server_pid="" launcher_pid="" trickle_pid=""
 stop() {
-  [[ -n $trickle_pid ]] && kill "$trickle_pid" 2>/dev/null && wait "$trickle_pid" 2>/dev/null
-  [[ -n $launcher_pid ]] && kill "$launcher_pid" 2>/dev/null && wait "$launcher_pid" 2>/dev/null
+  if [[ -n $trickle_pid ]]; then kill "$trickle_pid" 2>/dev/null || true; wait "$trickle_pid" 2>/dev/null || true; fi
+  if [[ -n $launcher_pid ]]; then kill "$launcher_pid" 2>/dev/null || true; wait "$launcher_pid" 2>/dev/null || true; fi
   trickle_pid="" launcher_pid="" server_pid=""
-  return 0
 }
 cleanup() {
   stop
@@ -93,7 +92,7 @@ with_trickle() {
   grep -q connected "$work/trickle.log" || { cat "$work/trickle.log" >&2; exit 1; }
   sleep 1
   measure "$1"
-  kill "$trickle_pid"; wait "$trickle_pid" 2>/dev/null || true; trickle_pid=""
+  kill "$trickle_pid" 2>/dev/null || true; wait "$trickle_pid" 2>/dev/null || true; trickle_pid=""
 }
 
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -107,8 +106,12 @@ measure linux
 with_trickle linux+trickle
 stop
 
-# The Windows build under Wine, in a prefix of its own.
+# The Windows build under Wine, in a prefix of its own, on the next port:
+# under Wine, Windows' exclusive bind fails while the last run's closed
+# connections linger on the port.
 if [[ $with_wine == 1 ]]; then
+  port=$((port + 1))
+  url="http://127.0.0.1:$port/ext/file_ext.php?$query"
   export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wineboot -i >/dev/null 2>&1
   taskset -c 0 wine "$mingw/lookup/quelvo-lookup.exe" --listen "127.0.0.1:$port" --threads 1 >/dev/null 2>&1 &
