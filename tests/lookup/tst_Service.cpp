@@ -378,6 +378,9 @@ TEST_F(ServiceTest, shouldMakeRoomAtTheCapsByDroppingIdleConnectionsFirst)
     options.maxConnections = 5;
     options.threads = 3;  // a connection is dropped from another one's thread
     options.readingGrace = std::chrono::hours(1);  // no head is taken for stuck here
+    // Idle connections stay until dropped, however slowly this test runs
+    // (sanitizers, a loaded machine).
+    options.idleTimeout = std::chrono::hours(1);
     Serve(options);
 
     // Per client: three idle connections, then a fourth from the same
@@ -411,6 +414,7 @@ TEST_F(ServiceTest, shouldDropAHeadStuckPastItsGraceElseTurnTheNewcomerAway)
     ServiceOptions options;
     options.maxConnectionsPerClient = 2;
     options.readingGrace = std::chrono::hours(1);
+    options.headTimeout = std::chrono::hours(1);  // the caps decide here, not the deadline
     Serve(options);
     // Two clients in the middle of their heads, younger than the grace: a
     // third is turned away with 503.
