@@ -6,7 +6,8 @@
 // every answer comes from the catalogue and the request alone, so any number
 // of copies can serve behind a load balancer or a cache.
 //
-// Limits (ServiceOptions; the defaults are those of the standalone server):
+// Limits (ServiceOptions; the defaults are those of the standalone server,
+// whose command line sets the threads to the usable processors, at most 8):
 //
 // | Limit                              | Default  | Beyond it                                  |
 // |------------------------------------|----------|--------------------------------------------|
