@@ -118,10 +118,15 @@ int main(int argc, char** argv)
         sigwait(&signals, &received);
         service.Stop();
     });
-    stopper.detach();
     std::printf("quelvo-lookup: %zu applications, listening on http://%s:%d/\n", catalogue->Applications().size(),
                 host.c_str(), bound);
     std::fflush(stdout);
     service.Serve();
+    // The service outlives the stopper: after a signal the stopper may still
+    // be inside Stop() when Serve() returns. Had Serve() ended on its own, the
+    // stopper still waits for a signal, so it is sent one (a second one, after
+    // a signal, stays blocked and pending).
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
     return 0;
 }

@@ -222,6 +222,18 @@ TEST(StandaloneServer, shouldServeOnTheAddressGivenAndStopOnSigterm)
         ::_exit(127);
     }
     ::close(out[1]);
+    // Stopped and reaped on every way out of the test: a server left running
+    // would hold ctest's output open and hang the run.
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid};
     std::string line;
     char c = 0;
     while (::read(out[0], &c, 1) == 1 && c != '\n')
@@ -241,6 +253,7 @@ TEST(StandaloneServer, shouldServeOnTheAddressGivenAndStopOnSigterm)
     ::kill(pid, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    reaper.pid = -1;
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
