@@ -96,6 +96,13 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
         return result;
     if (add.empty())
         return result;
+    if (add.size() > kMaxHiveRestoreKeys) {
+        result.kept.clear();
+        result.error = u"The backup would add " + IntToText(static_cast<long long>(add.size()))
+            + u" keys to the hive " + where + u"; a restore into a hive adds at most "
+            + IntToText(static_cast<long long>(kMaxHiveRestoreKeys)) + u". Nothing was written.";
+        return result;
+    }
 
     hive_h* h = hivex_open(hiveFile.c_str(), HIVEX_OPEN_WRITE);
     if (!h) {

@@ -333,6 +333,18 @@ TEST_F(HiveRestoreTest, shouldWriteNothingToAHiveItMustNotChange)
     EXPECT_TRUE(Contains(result.error, u"not a registry hive")) << ToUtf8(result.error);
 }
 
+TEST_F(HiveRestoreTest, shouldRefuseMoreKeysThanAHiveTakesInOneRestore)
+{
+    std::u16string body(kHeader);
+    for (std::size_t i = 0; i <= kMaxHiveRestoreKeys; ++i)
+        body += u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.many" + IntToText(static_cast<long long>(i)) + u"]\r\n\r\n";
+    const std::string bytes = ReadBytes(file);
+    const RestoreResult result = RestoreIntoHive(file, Read(Utf16File(body)));
+    EXPECT_NE(ToUtf8(result.error).find("adds at most 5000"), std::string::npos) << ToUtf8(result.error);
+    EXPECT_TRUE(result.restored.empty());
+    EXPECT_TRUE(ReadBytes(file) == bytes);
+}
+
 TEST_F(HiveRestoreTest, shouldRestoreIntoTheHiveOfTheChosenInstallation)
 {
     const std::string backup = Repair();
