@@ -199,10 +199,10 @@ std::vector<BackupListing> ListBackups(const fs::path& folder)
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         std::error_code typeError;
-        // Links and anything but files are left out; each file is read only
-        // as ReadRegBackupFile allows (no FIFO, no device, bounded).
+        // Only files are listed; each is read as ReadRegBackupFile allows (a
+        // link is listed with the reason it is not read).
         if (!EqualsIgnoreCaseAscii(FromUtf8(entry.path().extension().string()), u".reg")
-            || !entry.is_regular_file(typeError) || entry.is_symlink(typeError))
+            || !entry.is_regular_file(typeError))
             continue;
         BackupListing item;
         item.file = entry.path();

@@ -159,7 +159,12 @@ TEST_F(RestoreToolTest, shouldRefuseAFileAboveItsLimitWithoutReadingIt)
     }
     const ToolRun run = Tool({big.string()});
     ExpectRefused(run, "larger than " + std::to_string(kMaxBackupBytes) + " bytes");
-    EXPECT_LT(run.peakKb, 32 * 1024) << "the file was read";
+    // Side by side with a small file refused as well: the 100 MB were not read.
+    const fs::path small = dir / "small.reg";
+    WriteBytes(small, "not a backup\n");
+    const ToolRun baseline = Tool({small.string()});
+    ExpectRefused(baseline, "not a registry export");
+    EXPECT_LT(run.peakKb, baseline.peakKb + 16 * 1024) << "the file was read";
 }
 
 TEST_F(RestoreToolTest, shouldRestoreAMillionKeysWithinTheStatedMemoryBudget)
@@ -212,10 +217,16 @@ TEST_F(RestoreToolTest, shouldShowControlCharactersInNamesEscapedEverywhere)
     ASSERT_TRUE(store) << ToUtf8(error);
     EXPECT_NE(store->Find(u"Software\\Classes\\" + hostile), nullptr);
 
+    // A link among the backups is listed with why it is not read, not followed.
+    fs::create_symlink(backup, backup.parent_path() / "repair-20261209-150103.reg");
     run = Tool({"--list"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_FALSE(HasRawControls(run.out)) << run.out;
     EXPECT_NE(run.out.find("\\x1b]0;pwned"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("cannot be restored: " + (backup.parent_path() / "repair-20261209-150103.reg").string()
+                           + " is a symbolic link"),
+              std::string::npos)
+        << run.out;
 
     // In messages: a key outside the branch, and the file's own name.
     WriteBytes(prefix / "system.reg", original);
