@@ -1,5 +1,7 @@
 #include "platform/files/FileIo.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -44,31 +46,6 @@ std::string NotRegular(const fs::path& file, mode_t mode)
     const std::string kind = KindOf(mode);
     return file.string() + " is " + (kind.rfind("a ", 0) == 0 ? kind + ", not a regular file" : kind);
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    // Takes `fd` in place of the current one; errno stays as the open left it.
-    void reset(int fd)
-    {
-        const int saved = errno;
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-        errno = saved;
-    }
-
-private:
-    int m_fd;
-};
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -244,14 +221,14 @@ int OpenFolderCreating(const fs::path& folder, std::string* error)
 bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error, const ReadOptions& options)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (options.followLinks ? 0 : O_NOFOLLOW);
-    Descriptor fd(::open(file.c_str(), flags));
-    if (fd.get() < 0) {
+    FileDescriptor fd(::open(file.c_str(), flags));
+    if (fd.Get() < 0) {
         *error = errno == ELOOP && !options.followLinks ? file.string() + " is a symbolic link, not a regular file"
                                                         : Describe("cannot open", file, errno);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
+    if (::fstat(fd.Get(), &st) != 0) {
         *error = Describe("cannot read", file, errno);
         return false;
     }
@@ -270,7 +247,7 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
     bytes->reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0) {
@@ -322,7 +299,7 @@ public:
     Outcome Attempt(std::string* error)
     {
         m_error = error;
-        Descriptor fd;
+        FileDescriptor fd;
         struct stat mine {};
         m_temporary.clear();
         if (!Proceed(m_hook, ReplaceStep::CreateTemporary))
@@ -331,28 +308,28 @@ public:
             AsOwner as(m_writer);
             if (!as.Ok())
                 return Fail("cannot take the file rights of the owner of " + m_folder.string());
-            fd.reset(::openat(m_dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-            const bool named = fd.get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL);
-            for (int attempt = 0; named && attempt < 100 && fd.get() < 0; ++attempt) {
+            fd.Reset(::openat(m_dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            const bool named = fd.Get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL);
+            for (int attempt = 0; named && attempt < 100 && fd.Get() < 0; ++attempt) {
                 m_temporary = "." + m_name + ".quelvo-" + RandomSuffix();
-                fd.reset(::openat(m_dirfd, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                fd.Reset(::openat(m_dirfd, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                                   0600));
-                if (fd.get() < 0 && errno != EEXIST)
+                if (fd.Get() < 0 && errno != EEXIST)
                     break;
             }
-            if (fd.get() < 0) {
+            if (fd.Get() < 0) {
                 m_temporary.clear();
                 return Fail(Describe("cannot create a file in", m_folder, errno));
             }
-            if (::fstat(fd.get(), &mine) != 0)
+            if (::fstat(fd.Get(), &mine) != 0)
                 return Fail(Describe("cannot create a file in", m_folder, errno), &mine);
             if (!Proceed(m_hook, ReplaceStep::Write))
                 return Stopped("writing");
-            if (!WriteAll(fd.get(), m_bytes))
+            if (!WriteAll(fd.Get(), m_bytes))
                 return Fail(Describe("cannot write a new", m_target, errno), &mine);
             if (!Proceed(m_hook, ReplaceStep::Flush))
                 return Stopped("flushing");
-            if (::fsync(fd.get()) != 0)
+            if (::fsync(fd.Get()) != 0)
                 return Fail(Describe("cannot flush the new", m_target, errno), &mine);
         }
         if (!Proceed(m_hook, ReplaceStep::Close))
@@ -362,16 +339,16 @@ public:
         // (with this process's rights: changing the owner is beyond the writer's).
         if (m_original) {
             if ((mine.st_uid != m_original->st_uid || mine.st_gid != m_original->st_gid)
-                && ::fchown(fd.get(), m_original->st_uid, m_original->st_gid) != 0 && HasOwnerRights())
+                && ::fchown(fd.Get(), m_original->st_uid, m_original->st_gid) != 0 && HasOwnerRights())
                 return Fail(Describe("cannot give the new file the owner of", m_target, errno), &mine);
-            if (::fchmod(fd.get(), m_original->st_mode & 07777) != 0)
+            if (::fchmod(fd.Get(), m_original->st_mode & 07777) != 0)
                 return Fail(Describe("cannot give the new file the permissions of", m_target, errno), &mine);
         }
 
         if (m_temporary.empty()) {
             for (int attempt = 0; attempt < 100 && m_temporary.empty(); ++attempt) {
                 const std::string candidate = "." + m_name + ".quelvo-" + RandomSuffix();
-                if (LinkInto(fd.get(), m_dirfd, candidate))
+                if (LinkInto(fd.Get(), m_dirfd, candidate))
                     m_temporary = candidate;
                 else if (errno != EEXIST)
                     return Fail(Describe("cannot name the new file in", m_folder, errno));
@@ -434,23 +411,23 @@ bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* erro
     std::string name;
     if (!Resolve(file, &folder, &name, error))
         return false;
-    Descriptor dirfd(OpenFolder(folder, error));
-    if (dirfd.get() < 0)
+    FileDescriptor dirfd(OpenFolder(folder, error));
+    if (dirfd.Get() < 0)
         return false;
     struct stat folderStat {};
-    if (::fstat(dirfd.get(), &folderStat) != 0) {
+    if (::fstat(dirfd.Get(), &folderStat) != 0) {
         *error = Describe("cannot open the folder", folder, errno);
         return false;
     }
     std::optional<struct stat> original;
-    if (struct stat st {}; ::fstatat(dirfd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (struct stat st {}; ::fstatat(dirfd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(st.st_mode)) {
             *error = NotRegular(folder / name, st.st_mode) + "; it is not replaced";
             return false;
         }
         original = st;
     }
-    Replacement replacement(dirfd.get(), folder, name, WriterOf(file, &folderStat), original, bytes, hook);
+    Replacement replacement(dirfd.Get(), folder, name, WriterOf(file, &folderStat), original, bytes, hook);
     for (int attempt = 0; attempt < kPublishAttempts; ++attempt) {
         switch (replacement.Attempt(error)) {
         case Replacement::Outcome::Failed:
@@ -462,7 +439,7 @@ bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* erro
                 *error = "stopped before flushing the folder";
                 return false;
             }
-            ::fsync(dirfd.get());  // the rename is done; a failed folder flush only delays durability
+            ::fsync(dirfd.Get());  // the rename is done; a failed folder flush only delays durability
             return true;
         }
     }

@@ -175,6 +175,17 @@ void ChownTree(const fs::path& path, uid_t uid, gid_t gid)
     }
 }
 
+fs::path MakeOtherUsersPrefix(const TempDir& dir)
+{
+    fs::permissions(dir.Path(), fs::perms(0755));
+    const fs::path prefix = dir / "pfx";
+    fs::create_directories(prefix);
+    WriteBytes(prefix / "system.reg", ReadBytes(DataFile("system.reg")));
+    fs::permissions(prefix / "system.reg", fs::perms(0644));
+    ChownTree(prefix, kOtherUid, kOtherGid);
+    return prefix;
+}
+
 pid_t ForkAs(uid_t uid, gid_t gid, const std::function<int()>& body)
 {
     const pid_t pid = ::fork();

@@ -49,6 +49,10 @@ inline constexpr gid_t kOtherGid = 65534;
 // Gives a folder or file, and everything below a folder, to uid/gid.
 void ChownTree(const std::filesystem::path& path, uid_t uid, gid_t gid);
 
+// A Wine prefix of the other user in `dir` (opened to everyone to reach it):
+// dir/pfx holding the test system.reg, mode 0644. The prefix's folder.
+std::filesystem::path MakeOtherUsersPrefix(const TempDir& dir);
+
 // Runs `body` in a child process, as uid/gid (with no supplementary groups)
 // when uid is not 0; the child's exit status is what body returns.
 pid_t ForkAs(uid_t uid, gid_t gid, const std::function<int()>& body);

@@ -60,14 +60,9 @@ protected:
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root to write into another user's prefix";
-        fs::permissions(dir.Path(), fs::perms(0755));
-        prefix = dir / "pfx";
-        fs::create_directories(prefix);
+        prefix = MakeOtherUsersPrefix(dir);
         file = prefix / "system.reg";
-        original = ReadBytes(DataFile("system.reg"));
-        WriteBytes(file, original);
-        fs::permissions(file, fs::perms(0644));
-        ChownTree(prefix, kOtherUid, kOtherGid);
+        original = ReadBytes(file);
 
         fs::create_directories(dir / "root-only");
         fs::permissions(dir / "root-only", fs::perms(0700));

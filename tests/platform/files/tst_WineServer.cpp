@@ -28,11 +28,7 @@ protected:
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root to give the prefix to another user";
-        fs::permissions(dir.Path(), fs::perms(0755));
-        prefix = dir / "pfx";
-        fs::create_directories(prefix);
-        WriteBytes(prefix / "system.reg", ReadBytes(DataFile("system.reg")));
-        ChownTree(prefix, kOtherUid, kOtherGid);
+        prefix = MakeOtherUsersPrefix(dir);
         struct stat st {};
         ASSERT_EQ(::stat(prefix.c_str(), &st), 0);
         char name[64];
