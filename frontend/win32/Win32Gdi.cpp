@@ -3,6 +3,7 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -283,6 +284,79 @@ void Win32MaskedBitmap::DrawEmbossed(HDC dc, int x, int y) const
         return;
     DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_image.Handle()), 0, x, y, m_width, m_height,
                DST_BITMAP | DSS_DISABLED);
+}
+
+namespace {
+
+// The darkness of a sample drawn black on white in font.
+long long SampleInk(HFONT font)
+{
+    static constexpr wchar_t kSample[] = L"HIlmno";
+    constexpr int kLength = 6;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, kSample, kLength, &extent);
+    const int width = std::clamp(static_cast<int>(extent.cx) + 8, 8, 4096);
+    const int height = std::clamp(static_cast<int>(extent.cy) + 8, 8, 4096);
+    long long ink = 0;
+    {
+        Win32Bitmap canvas(width, height);
+        if (!canvas.Empty()) {
+            std::fill(canvas.Pixels(), canvas.Pixels() + static_cast<std::size_t>(width) * height, 0x00FFFFFFu);
+            HGDIOBJ oldBitmap = SelectObject(dc, canvas.Handle());
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, RGB(0, 0, 0));
+            TextOutW(dc, 4, 4, kSample, kLength);
+            GdiFlush();
+            for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i)
+                ink += 255 - static_cast<int>(canvas.Pixels()[i] & 0xFF);
+            SelectObject(dc, oldBitmap);
+        }
+    }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    return ink;
+}
+
+}  // namespace
+
+int OverstrikeCount(HFONT font)
+{
+    LOGFONTW lf{};
+    if (!font || !GetObjectW(font, sizeof lf, &lf) || lf.lfWeight < FW_SEMIBOLD)
+        return 1;
+    // Used on the UI thread only, like the fonts themselves.
+    static std::map<std::tuple<std::u16string, LONG, LONG, BYTE>, int> decided;
+    std::u16string face;
+    for (const wchar_t* c = lf.lfFaceName; *c && face.size() < LF_FACESIZE; ++c)
+        face += static_cast<char16_t>(*c >= L'A' && *c <= L'Z' ? *c - L'A' + L'a' : *c);
+    const auto key = std::make_tuple(face, lf.lfHeight, lf.lfWeight, lf.lfItalic);
+    if (auto it = decided.find(key); it != decided.end())
+        return it->second;
+    LOGFONTW regular = lf;
+    regular.lfWeight = FW_NORMAL;
+    regular.lfUnderline = FALSE;
+    regular.lfStrikeOut = FALSE;
+    LOGFONTW bold = regular;
+    bold.lfWeight = lf.lfWeight;
+    HFONT regularFont = CreateFontIndirectW(&regular);
+    HFONT boldFont = CreateFontIndirectW(&bold);
+    int count = 1;
+    if (regularFont && boldFont) {
+        const long long light = SampleInk(regularFont);
+        const long long heavy = SampleInk(boldFont);
+        // A bold face drawn as designed carries about half again the ink of
+        // its regular one; well short of that, it reads as regular.
+        if (light > 0 && heavy * 10 < light * 14)
+            count = 2;
+    }
+    if (regularFont)
+        DeleteObject(regularFont);
+    if (boldFont)
+        DeleteObject(boldFont);
+    decided.emplace(key, count);
+    return count;
 }
 
 HFONT WindowFont(const TFontDesc& font)
