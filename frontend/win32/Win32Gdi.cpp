@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <vector>
 #include <utility>
 
 namespace quelvo::frontend::win32 {
@@ -320,6 +321,55 @@ long long SampleInk(HFONT font)
 }
 
 }  // namespace
+
+namespace {
+
+// The ascent and descent of the embedded bitmap strike of a TrueType font
+// for one size, from its EBLC table (an 8-byte header, then one 48-byte
+// record per strike: its horizontal line metrics at 16 and 17, its sizes
+// in pixels per em at 44 and 45). False when there is no such strike.
+bool StrikeMetrics(HDC dc, int pixelsPerEm, int* ascent, int* descent)
+{
+    constexpr DWORD kEblc = 0x434C4245;  // "EBLC", as GDI spells table tags
+    constexpr DWORD kHeader = 8, kRecord = 48, kMaxStrikes = 256;
+    std::uint8_t header[kHeader];
+    if (GetFontData(dc, kEblc, 0, header, kHeader) != kHeader)
+        return false;
+    const DWORD count = (DWORD{header[4]} << 24) | (DWORD{header[5]} << 16) | (DWORD{header[6]} << 8) | header[7];
+    std::vector<std::uint8_t> records(std::min(count, kMaxStrikes) * kRecord);
+    if (records.empty()
+        || GetFontData(dc, kEblc, kHeader, records.data(), static_cast<DWORD>(records.size())) != records.size())
+        return false;
+    for (std::size_t at = 0; at < records.size(); at += kRecord) {
+        const std::uint8_t* r = records.data() + at;
+        const int up = static_cast<std::int8_t>(r[16]);
+        const int down = -static_cast<std::int8_t>(r[17]);
+        if (r[44] == pixelsPerEm && r[45] == pixelsPerEm && up > 0 && down >= 0) {
+            *ascent = up;
+            *descent = down;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TextLine FontLine(HFONT font)
+{
+    TextLine line;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    if (GetTextMetricsW(dc, &tm)) {
+        line.ascent = tm.tmAscent;
+        line.descent = tm.tmDescent;
+        StrikeMetrics(dc, tm.tmHeight - tm.tmInternalLeading, &line.ascent, &line.descent);
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return line;
+}
 
 int OverstrikeCount(HFONT font)
 {

@@ -775,7 +775,10 @@ TEST_F(FormTest, previewEveryPage)
     for (int i = 0; i < 120; ++i)
         machine->Program(u".z" + platform::IntToText(i), u"player.exe", true);
     ShowForm();
+    // The filter box as a user fills it in, emptied again for a scan of all.
+    form->RED_QLVO_SearchExt->SetText(u".mp3 Wg");
     shoot("1-start");
+    form->RED_QLVO_SearchExt->SetText(u"");
     scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(true);
     Click(form->Bn_QLVO_StartScan);
     Harness().Wait(700ms);

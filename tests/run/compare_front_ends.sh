@@ -49,7 +49,12 @@ quietly() {
 quietly env QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 QUELVO_PREVIEW_DIR="$out/qt" \
   "$linux/tests/app/test_form_qt" --gtest_filter=FormTest.previewEveryPage
 
-quietly wineboot -i
+# On a loaded machine a new prefix now and then fails to boot: a second try.
+if ! wineboot -i >"$log" 2>&1; then
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+  quietly wineboot -i
+fi
 cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 quietly env QUELVO_PREVIEW_DIR="$(winepath -w "$out/win32")" \

@@ -42,35 +42,6 @@ HDC MetricsDc()
     return dc;
 }
 
-// The ascent and descent of the embedded bitmap strike of a TrueType font
-// for one size, from its EBLC table (an 8-byte header, then one 48-byte
-// record per strike: its horizontal line metrics at 16 and 17, its sizes
-// in pixels per em at 44 and 45). False when there is no such strike.
-bool StrikeMetrics(HDC dc, int pixelsPerEm, int* ascent, int* descent)
-{
-    constexpr DWORD kEblc = 0x434C4245;  // "EBLC", as GDI spells table tags
-    constexpr DWORD kHeader = 8, kRecord = 48, kMaxStrikes = 256;
-    std::uint8_t header[kHeader];
-    if (GetFontData(dc, kEblc, 0, header, kHeader) != kHeader)
-        return false;
-    const DWORD count = (DWORD{header[4]} << 24) | (DWORD{header[5]} << 16) | (DWORD{header[6]} << 8) | header[7];
-    std::vector<std::uint8_t> records(std::min(count, kMaxStrikes) * kRecord);
-    if (records.empty()
-        || GetFontData(dc, kEblc, kHeader, records.data(), static_cast<DWORD>(records.size())) != records.size())
-        return false;
-    for (std::size_t at = 0; at < records.size(); at += kRecord) {
-        const std::uint8_t* r = records.data() + at;
-        const int up = static_cast<std::int8_t>(r[16]);
-        const int down = -static_cast<std::int8_t>(r[17]);
-        if (r[44] == pixelsPerEm && r[45] == pixelsPerEm && up > 0 && down >= 0) {
-            *ascent = up;
-            *descent = down;
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 // A font as the surface uses it: the GDI font, its underlined twin for
@@ -178,11 +149,11 @@ GdiSurface::Face& FaceFor(const markup::FontSpec& spec, int dpi)
     HGDIOBJ old = SelectObject(dc, f.font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
-    f.ascent = tm.tmAscent;
-    f.descent = tm.tmDescent;
     // Tabs go to multiples of eight average characters, as DT_EXPANDTABS has them.
     f.tabWidth = 8 * std::max(1, static_cast<int>(tm.tmAveCharWidth));
-    StrikeMetrics(dc, pixels, &f.ascent, &f.descent);
+    const TextLine line = FontLine(f.font);
+    f.ascent = line.ascent;
+    f.descent = line.descent;
     OUTLINETEXTMETRICW otm{};
     otm.otmSize = sizeof otm;
     if (GetOutlineTextMetricsW(dc, sizeof otm, &otm) && otm.otmEMSquare > 0 && otm.otmEMSquare <= 16384) {

@@ -539,9 +539,26 @@ TEST_F(Win32Test, EditBoxIsWhiteInAFlatOnePixelFrame)
     GetWindowRect(edit->EditHandle(), &inner);
     MapWindowPoints(HWND_DESKTOP, edit->Handle(), reinterpret_cast<POINT*>(&inner), 2);
     EXPECT_EQ(inner.left, 1);
-    EXPECT_EQ(inner.top, 1);
+    EXPECT_GE(inner.top, 1);
     EXPECT_EQ(inner.right, 504);
     EXPECT_EQ(inner.bottom, 20);
+    // The text's line in the middle of the frame, give or take a pixel.
+    const TextLine line = FontLine(DefaultWindowFont());
+    TEXTMETRICW tm{};
+    HDC field = GetDC(edit->EditHandle());
+    HGDIOBJ oldFont = SelectObject(field, DefaultWindowFont());
+    GetTextMetricsW(field, &tm);
+    SelectObject(field, oldFont);
+    ReleaseDC(edit->EditHandle(), field);
+    const int baseline = inner.top + tm.tmAscent;
+    const int lineTop = baseline - line.ascent;
+    const int lineBottom = baseline + line.descent;
+    EXPECT_LE(std::abs(lineTop - (21 - lineBottom)), 1) << lineTop << " " << lineBottom;
+    // The text starts three pixels inside the frame, as on Linux.
+    edit->SetText(u"W");
+    const LRESULT first = SendMessageW(edit->EditHandle(), EM_POSFROMCHAR, 0, 0);
+    EXPECT_EQ(inner.left + static_cast<short>(LOWORD(first)), 1 + 3);
+    edit->SetText(u"");
 
     Canvas canvas(505, 21, RGB(255, 0, 0));
     edit->PaintSelf(canvas.Dc());
