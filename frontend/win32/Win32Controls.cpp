@@ -18,8 +18,8 @@ RECT ToRect(TRect r) { return RECT{r.left, r.top, r.left + r.width, r.top + r.he
 
 void Repaint(HWND hwnd)
 {
-    if (hwnd)
-        InvalidateRect(hwnd, nullptr, FALSE);
+    if (Win32Node* node = Win32Node::FromHandle(hwnd))
+        node->RepaintSelf();
 }
 
 SIZE ClientSize(HWND hwnd)
@@ -559,12 +559,7 @@ void Win32Label::PaintSelf(HDC dc)
     SelectObject(dc, oldFont);
 }
 
-LRESULT Win32Label::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PAINT)
-        ++m_paints;
-    return Win32Node::HandleMessage(message, wParam, lParam);
-}
+
 
 // --- edit box ----------------------------------------------------------------
 

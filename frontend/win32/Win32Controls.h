@@ -162,20 +162,13 @@ public:
 
     std::u16string Caption() const override { return m_caption; }
     void SetCaption(const std::u16string& caption) override;
-    // Paints so far (tests: one per caption change).
-    int PaintCount() const { return m_paints; }
-
     void PaintSelf(HDC dc) override;
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     std::u16string m_caption;
     HFONT m_font;
     TColor m_colour;
     bool m_wordWrap;
-    int m_paints = 0;
 };
 
 // The filter box: a native EDIT inside a flat one-pixel frame.
