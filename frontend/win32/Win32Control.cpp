@@ -16,10 +16,15 @@ constexpr wchar_t kNodeProp[] = L"QuelvoNode";
 unsigned long g_epoch = 1;
 long g_composed = 0;
 
-// One off-screen picture for every paint, grown to the largest node painted:
-// a paint then makes no bitmap of its own.
+// One off-screen picture for the paints of small nodes (labels, buttons,
+// the animation), grown to the largest of them: such a paint makes no bitmap
+// of its own. A large node (the background, a page) paints only when the
+// layout changes, through a picture made for the paint and let go after it.
 struct Scratch {
-    Win32Bitmap frame;
+    static constexpr long long kKeptPixels = 256 * 256;
+    Win32Bitmap small;
+    Win32Bitmap large;
+    Win32Bitmap idle{1, 1};  // selected while no paint runs, so the others can go
     HDC frameDc = nullptr;
     HDC sourceDc = nullptr;
 
@@ -28,16 +33,24 @@ struct Scratch {
         if (!frameDc) {
             frameDc = CreateCompatibleDC(nullptr);
             sourceDc = CreateCompatibleDC(nullptr);
+            SelectObject(frameDc, idle.Handle());
         }
-        if (frame.Width() < width || frame.Height() < height) {
-            Win32Bitmap grown(std::max(width, frame.Width()), std::max(height, frame.Height()));
-            if (grown.Empty())
+        const bool isLarge = static_cast<long long>(width) * height > kKeptPixels;
+        Win32Bitmap& target = isLarge ? large : small;
+        if (target.Width() < width || target.Height() < height) {
+            SelectObject(frameDc, idle.Handle());
+            target = Win32Bitmap(std::max(width, target.Width()), std::max(height, target.Height()));
+            if (target.Empty())
                 return nullptr;
-            // The new picture in, so that the old one is free to go.
-            SelectObject(frameDc, grown.Handle());
-            frame = std::move(grown);
         }
+        SelectObject(frameDc, target.Handle());
         return frameDc;
+    }
+    // After a paint: a large picture goes.
+    void Done()
+    {
+        SelectObject(frameDc, idle.Handle());
+        large = Win32Bitmap();
     }
 };
 
@@ -105,7 +118,7 @@ void Win32Node::RepaintSelf()
     if (HDC dc = GetDC(m_hwnd)) {
         RECT client{};
         GetClientRect(m_hwnd, &client);
-        Compose(dc, client);
+        Compose(dc, client, true);
         ReleaseDC(m_hwnd, dc);
     }
 }
@@ -302,11 +315,14 @@ void Win32Node::BufferedPaint()
 {
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(m_hwnd, &ps);
-    Compose(screen, ps.rcPaint);
+    // A node that has changed its own image once keeps its background from
+    // then on; the others (pages, full-page pictures) paint only when the
+    // layout changes and keep none.
+    Compose(screen, ps.rcPaint, !m_background.Empty());
     EndPaint(m_hwnd, &ps);
 }
 
-void Win32Node::Compose(HDC screen, const RECT& area)
+void Win32Node::Compose(HDC screen, const RECT& area, bool keep)
 {
     ++m_paints;
     RECT client{};
@@ -320,11 +336,11 @@ void Win32Node::Compose(HDC screen, const RECT& area)
     if (m_parent) {
         if (m_backgroundEpoch != g_epoch || m_background.Width() != client.right
             || m_background.Height() != client.bottom) {
-            // Composed where the frame is, then kept.
+            // Composed where the frame is, then kept when asked.
             PaintBackground(buffer);
-            if (m_background.Width() != client.right || m_background.Height() != client.bottom)
+            if (keep && (m_background.Width() != client.right || m_background.Height() != client.bottom))
                 m_background = Win32Bitmap(client.right, client.bottom);
-            if (!m_background.Empty()) {
+            if (keep && !m_background.Empty()) {
                 HGDIOBJ old = SelectObject(scratch.sourceDc, m_background.Handle());
                 BitBlt(scratch.sourceDc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
                 SelectObject(scratch.sourceDc, old);
@@ -341,6 +357,7 @@ void Win32Node::Compose(HDC screen, const RECT& area)
     RestoreDC(buffer, saved);
     BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
            SRCCOPY);
+    scratch.Done();
 }
 
 }  // namespace quelvo::frontend::win32

@@ -96,8 +96,8 @@ protected:
     // The WM_PAINT of a self-drawn node: Compose over the update region.
     void BufferedPaint();
     // Background, then PaintSelf, through one off-screen picture, copied to
-    // area (client coordinates) of screen.
-    void Compose(HDC screen, const RECT& area);
+    // area (client coordinates) of screen; keep: the background is kept.
+    void Compose(HDC screen, const RECT& area, bool keep);
 
 private:
     static LRESULT CALLBACK NodeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

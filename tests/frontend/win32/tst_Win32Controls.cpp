@@ -356,6 +356,11 @@ protected:
 
 TEST_F(KeptBackgroundTest, ACaptionChangeRepaintsThatLabelAloneOverTheBackgroundItKept)
 {
+    // The first change composes the label's background and keeps it.
+    EXPECT_FALSE(name->HasBackground());
+    name->SetCaption(u".first");
+    Pump();
+    EXPECT_TRUE(name->HasBackground());
     const long composed = Win32Node::BackgroundsComposed();
     const std::vector<TControl*> others = {panel, stack, page, picture, animation, overAnimation};
     std::vector<int> before;
@@ -413,12 +418,16 @@ TEST_F(KeptBackgroundTest, BackgroundsAreComposedAgainWhenWhatLiesBehindMayHaveC
     EXPECT_EQ(Rgb(OnScreen(name, 300, 11)), Rgb(Behind(name, 300, 11)));
 }
 
-TEST_F(KeptBackgroundTest, AHiddenControlKeepsNoBackground)
+TEST_F(KeptBackgroundTest, OnlyControlsThatChangeKeepABackgroundAndNotWhileHidden)
 {
-    ASSERT_TRUE(name->HasBackground());
-    stack->SetActivePage(other);
+    for (TControl* c : std::vector<TControl*>{panel, stack, page, picture, animation, name})
+        EXPECT_FALSE(dynamic_cast<Win32Node*>(c)->HasBackground()) << c->Name();
+    name->SetCaption(u".txt");
     Pump();
-    EXPECT_FALSE(dynamic_cast<Win32Node*>(page)->HasBackground());
+    ASSERT_TRUE(name->HasBackground());
+    name->SetVisible(false);
+    Pump();
+    EXPECT_FALSE(name->HasBackground());
 }
 
 // --- page stack ---------------------------------------------------------------
