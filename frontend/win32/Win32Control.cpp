@@ -1,6 +1,8 @@
 #include "frontend/win32/Win32Control.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -8,7 +10,38 @@ namespace quelvo::frontend::win32 {
 
 namespace {
 
-constexpr wchar_t kNodeProp[] = L"QuelvoNode";
+// Which node a window belongs to. Kept here rather than as a window
+// property: every message asks, and under Wine each property lookup is a
+// round trip to the server.
+class NodeTable {
+public:
+    void Set(HWND hwnd, Win32Node* node)
+    {
+        std::lock_guard lock(m_mutex);
+        m_nodes[hwnd] = node;
+    }
+    void Remove(HWND hwnd)
+    {
+        std::lock_guard lock(m_mutex);
+        m_nodes.erase(hwnd);
+    }
+    Win32Node* Find(HWND hwnd)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_nodes.find(hwnd);
+        return it == m_nodes.end() ? nullptr : it->second;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<HWND, Win32Node*> m_nodes;
+};
+
+NodeTable& Nodes()
+{
+    static NodeTable table;
+    return table;
+}
 
 // Kept backgrounds are valid while they carry the current epoch; anything
 // that may change what lies behind a node starts a new one. Painting happens
@@ -126,7 +159,7 @@ void Win32Node::RepaintSelf()
 Win32Node::~Win32Node()
 {
     if (m_hwnd && IsWindow(m_hwnd)) {
-        RemovePropW(m_hwnd, kNodeProp);
+        Nodes().Remove(m_hwnd);
         if (m_nativeProc)
             SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_nativeProc));
         DestroyWindow(m_hwnd);
@@ -135,7 +168,7 @@ Win32Node::~Win32Node()
 
 Win32Node* Win32Node::FromHandle(HWND hwnd)
 {
-    return hwnd ? static_cast<Win32Node*>(GetPropW(hwnd, kNodeProp)) : nullptr;
+    return hwnd ? Nodes().Find(hwnd) : nullptr;
 }
 
 void Win32Node::RegisterNodeClass(const wchar_t* className, UINT style, HCURSOR cursor)
@@ -169,7 +202,7 @@ void Win32Node::AttachNode(Win32Node* parent, HWND hwnd)
 {
     m_parent = parent;
     m_hwnd = hwnd;
-    SetPropW(hwnd, kNodeProp, this);
+    Nodes().Set(hwnd, this);
     m_nativeProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Node::AttachedProc)));
 }
@@ -181,14 +214,14 @@ LRESULT CALLBACK Win32Node::NodeProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         auto* node = static_cast<Win32Node*>(create->lpCreateParams);
         if (node) {
             node->m_hwnd = hwnd;
-            SetPropW(hwnd, kNodeProp, node);
+            Nodes().Set(hwnd, node);
         }
     }
     Win32Node* node = FromHandle(hwnd);
     if (!node)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        RemovePropW(hwnd, kNodeProp);
+        Nodes().Remove(hwnd);
         const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
         node->m_hwnd = nullptr;
         return result;
@@ -203,7 +236,7 @@ LRESULT CALLBACK Win32Node::AttachedProc(HWND hwnd, UINT message, WPARAM wParam,
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         WNDPROC native = node->m_nativeProc;
-        RemovePropW(hwnd, kNodeProp);
+        Nodes().Remove(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(native));
         node->m_nativeProc = nullptr;
         node->m_hwnd = nullptr;

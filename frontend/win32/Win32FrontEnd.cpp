@@ -71,7 +71,8 @@ RECT ToRect(TRect r) { return RECT{r.left, r.top, r.left + r.width, r.top + r.he
 // Handles one message as the loop does: the window's own tab keys first.
 void DispatchOne(MSG& msg)
 {
-    if (msg.hwnd) {
+    // Only Tab concerns the window; other messages spare the look-up.
+    if (msg.hwnd && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (auto* window = dynamic_cast<Win32MainWindow*>(Win32Node::FromHandle(root)))
             if (window->HandleDialogKey(msg))
