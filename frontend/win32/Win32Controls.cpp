@@ -18,8 +18,8 @@ RECT ToRect(TRect r) { return RECT{r.left, r.top, r.left + r.width, r.top + r.he
 
 void Repaint(HWND hwnd)
 {
-    if (hwnd)
-        InvalidateRect(hwnd, nullptr, FALSE);
+    if (Win32Node* node = Win32Node::FromHandle(hwnd))
+        node->RepaintSelf();
 }
 
 SIZE ClientSize(HWND hwnd)
@@ -221,13 +221,22 @@ LRESULT Win32PageStack::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 Win32PictureBox::Win32PictureBox(Win32Node* parent, std::string name, TRect bounds,
                                  const std::vector<std::uint8_t>& bytes)
-    : Win32Control(std::move(name)), m_picture(DecodePicture(bytes))
+    : Win32Control(std::move(name)), m_bytes(bytes)
 {
     RegisterNodeClass(kPictureClass);
     CreateNode(parent, kPictureClass, WS_VISIBLE, 0, ToRect(bounds));
 }
 
-void Win32PictureBox::PaintSelf(HDC dc) { m_picture.DrawBlended(dc, 0, 0); }
+void Win32PictureBox::PaintSelf(HDC dc)
+{
+    // Decoded when first shown: the pictures of pages not visited take no
+    // memory.
+    if (!m_bytes.empty()) {
+        m_picture = DecodePicture(m_bytes);
+        m_bytes = {};
+    }
+    m_picture.DrawBlended(dc, 0, 0);
+}
 
 Win32AnimatedPicture::Win32AnimatedPicture(Win32Node* parent, std::string name, TRect bounds,
                                            const std::vector<std::uint8_t>& bytes)
@@ -548,19 +557,18 @@ void Win32Label::PaintSelf(HDC dc)
     HGDIOBJ oldFont = SelectObject(dc, m_font);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, ToColorRef(m_colour));
-    DrawTextW(dc, W(m_caption), static_cast<int>(m_caption.size()), &box,
-              DT_LEFT | DT_TOP | DT_NOPREFIX | (m_wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+    for (int strike = 0; strike < OverstrikeCount(m_font); ++strike) {
+        RECT at = box;
+        OffsetRect(&at, strike, 0);
+        DrawTextW(dc, W(m_caption), static_cast<int>(m_caption.size()), &at,
+                  DT_LEFT | DT_TOP | DT_NOPREFIX | (m_wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+    }
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
     SelectObject(dc, oldFont);
 }
 
-LRESULT Win32Label::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PAINT)
-        ++m_paints;
-    return Win32Node::HandleMessage(message, wParam, lParam);
-}
+
 
 // --- edit box ----------------------------------------------------------------
 
@@ -582,18 +590,41 @@ protected:
     }
 };
 
+namespace {
+
+// How far the field's text reaches above its baseline, as the field draws it.
+int FieldAscent()
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, DefaultWindowFont());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return tm.tmAscent;
+}
+
+}  // namespace
+
 Win32EditBox::Win32EditBox(Win32Node* parent, std::string name, TRect bounds) : Win32Control(std::move(name))
 {
     RegisterNodeClass(kEditFrameClass, CS_DBLCLKS, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
     CreateNode(parent, kEditFrameClass, WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN, 0, ToRect(bounds));
-    // The frame takes one pixel on every side.
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL, 1, 1,
-                                std::max(0, bounds.width - 2), std::max(0, bounds.height - 2), Handle(),
+    // The frame takes one pixel on every side. The text's line is centred
+    // inside it, as the Linux build centres it; the field, which draws its
+    // text at its top, starts where that puts the text.
+    const TextLine line = FontLine(DefaultWindowFont());
+    const int inside = std::max(0, bounds.height - 2);
+    const int fieldTop = std::clamp(1 + (inside - line.Height()) / 2 + line.ascent - FieldAscent(), 1, 1 + inside);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL, 1, fieldTop,
+                                std::max(0, bounds.width - 2), 1 + inside - fieldTop, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)), GetModuleHandleW(nullptr), nullptr);
     if (!edit)
         return;
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultWindowFont()), FALSE);
-    SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(2, 2));
+    // Three pixels between the frame and the text on either side, as the
+    // Linux build leaves them.
+    SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(kTextMargin, kTextMargin));
     m_field = std::make_unique<Field>(this, edit);
 }
 

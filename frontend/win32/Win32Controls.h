@@ -74,6 +74,7 @@ public:
     void PaintSelf(HDC dc) override;
 
 private:
+    std::vector<std::uint8_t> m_bytes;  // the file, until first painted
     Win32Bitmap m_picture;
 };
 
@@ -162,20 +163,13 @@ public:
 
     std::u16string Caption() const override { return m_caption; }
     void SetCaption(const std::u16string& caption) override;
-    // Paints so far (tests: one per caption change).
-    int PaintCount() const { return m_paints; }
-
     void PaintSelf(HDC dc) override;
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     std::u16string m_caption;
     HFONT m_font;
     TColor m_colour;
     bool m_wordWrap;
-    int m_paints = 0;
 };
 
 // The filter box: a native EDIT inside a flat one-pixel frame.
@@ -187,6 +181,8 @@ public:
     std::u16string Text() const override;
     void SetText(const std::u16string& text) override;
     HWND EditHandle() const;
+    // Pixels between the frame and the text on the left and on the right.
+    static constexpr int kTextMargin = 3;
 
     void PaintSelf(HDC dc) override;
 

@@ -71,7 +71,8 @@ RECT ToRect(TRect r) { return RECT{r.left, r.top, r.left + r.width, r.top + r.he
 // Handles one message as the loop does: the window's own tab keys first.
 void DispatchOne(MSG& msg)
 {
-    if (msg.hwnd) {
+    // Only Tab concerns the window; other messages spare the look-up.
+    if (msg.hwnd && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (auto* window = dynamic_cast<Win32MainWindow*>(Win32Node::FromHandle(root)))
             if (window->HandleDialogKey(msg))
@@ -361,8 +362,9 @@ Win32FrontEnd::Win32FrontEnd()
 {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
-    // The embedded browser needs the component-object runtime with OLE.
-    m_oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    // No OLE here: the embedded browser starts it when it first navigates
+    // (under Wine it takes from a tenth of a second to seconds, before the
+    // first window could show), and the shell gets COM when it is first asked.
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -387,8 +389,8 @@ Win32FrontEnd::~Win32FrontEnd()
     }
     m_pictures.reset();
     Gdiplus::GdiplusShutdown(m_gdiplusToken);
-    if (m_oleStarted)
-        OleUninitialize();
+    if (m_comStarted)
+        CoUninitialize();
 }
 
 template<class T>
@@ -503,7 +505,10 @@ TMarkupListBox* Win32FrontEnd::CreateMarkupList(TControl* parent, const std::str
 {
     Win32Node* node = NodeOf(parent);
 #if QUELVO_WIN32_MARKUP
-    return Adopt(node, std::make_unique<Win32MarkupList>(node, name, bounds, font, itemHeight, Pictures()));
+    auto list = std::make_unique<Win32MarkupList>(node, name, bounds, font, itemHeight, Pictures());
+    // Web and mail links go to the shell as the window's other links do.
+    list->OpenDesktop = DesktopOpener(node);
+    return Adopt(node, std::move(list));
 #else
     (void)font, (void)itemHeight;
     return Adopt(node, std::make_unique<PlaceholderList>(node, name, bounds));
@@ -636,6 +641,9 @@ void Win32FrontEnd::ShellOpen(TMainWindow* owner, const std::u16string& object)
         opener(object);
         return;
     }
+    // The shell may hand the object to extensions that need COM.
+    if (!m_comStarted)
+        m_comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     ShellExecuteW(OwnerHandle(owner), L"open", W(object), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
