@@ -33,7 +33,7 @@ endif()
 # libevent and libudev. In these suites ignore_noninstrumented_modules=1 drops
 # interceptor reports from libraries not built with ThreadSanitizer; every
 # access of our own (instrumented) code stays checked.
-set(QUELVO_BROWSER_SUITES tst_ScanEndToEnd)
+set(QUELVO_BROWSER_SUITES tst_ScanEndToEnd tst_LookupBrowser)
 
 # Per-test sanitizer settings; called for each Qt test.
 function(quelvo_sanitizer_test_properties name)

@@ -2,6 +2,7 @@
 
 #include "frontend/Services.h"
 #include "frontend/win32/Artwork.h"
+#include "frontend/win32/DesktopShell.h"
 #include "frontend/win32/Win32Controls.h"
 
 #include <gdiplus.h>
@@ -636,7 +637,7 @@ void Win32FrontEnd::ShellOpen(TMainWindow* owner, const std::u16string& object)
         opener(object);
         return;
     }
-    ShellExecuteW(OwnerHandle(owner), L"open", W(object), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOnDesktop(OwnerHandle(owner), object);
 }
 
 std::u16string Win32FrontEnd::ExecutablePath() const

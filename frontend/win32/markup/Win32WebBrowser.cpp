@@ -1,6 +1,8 @@
 #include "frontend/win32/markup/Win32WebBrowser.h"
 
+#include "frontend/LookupNavigation.h"
 #include "frontend/Services.h"
+#include "frontend/win32/markup/BrowserEvents.h"
 #include "frontend/win32/markup/GdiSurface.h"
 
 #include <oleauto.h>
@@ -127,6 +129,8 @@ private:
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuelvoWebBrowser";
+// Posted to the control's window: refused addresses wait to be handed on.
+constexpr UINT kHandOffQueued = WM_APP + 16;
 
 // The HTML document engine the control shows pages with.
 constexpr CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
@@ -213,6 +217,15 @@ bool Win32WebBrowser::Start()
         GiveUp();
         return false;
     }
+    // A control whose navigations cannot be watched could show anything:
+    // then it is not used at all.
+    m_events = BrowserEvents::Create(
+        {[this](const std::u16string& url, bool topLevel) { return MayNavigate(url, topLevel); },
+         [this](const std::u16string& url) { QueueHandOff(url); }});
+    if (!m_events->Connect(m_browser)) {
+        GiveUp();
+        return false;
+    }
     if (m_object) {
         m_site = new BrowserSite(Handle());
         RECT client{};
@@ -230,6 +243,11 @@ bool Win32WebBrowser::Start()
 
 void Win32WebBrowser::Stop()
 {
+    if (m_events) {
+        m_events->Disconnect();
+        m_events->Release();
+        m_events = nullptr;
+    }
     if (m_object) {
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
@@ -249,6 +267,33 @@ void Win32WebBrowser::GiveUp()
     m_state = State::Unavailable;
     if (Handle())
         InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+bool Win32WebBrowser::MayNavigate(const std::u16string& url, bool topLevel)
+{
+    const TLoadKind kind = topLevel ? TLoadKind::Page : TLoadKind::Frame;
+    if (EmbeddedViewMayLoad(m_location, url, kind))
+        return true;
+    if (HandsRefusedLoadToDesktop(kind))
+        QueueHandOff(url);
+    return false;
+}
+
+void Win32WebBrowser::QueueHandOff(const std::u16string& url)
+{
+    m_handOffs.push_back(url);
+    if (m_handOffs.size() == 1 && Handle())
+        PostMessageW(Handle(), kHandOffQueued, 0, 0);
+}
+
+void Win32WebBrowser::HandOffQueued()
+{
+    std::vector<std::u16string> queued;
+    queued.swap(m_handOffs);
+    // Web and mail addresses only: a file or a script is simply not loaded.
+    for (const std::u16string& url : queued)
+        if (m_openDesktop && IsOpenableAddress(url))
+            m_openDesktop(url);
 }
 
 void Win32WebBrowser::Navigate(const std::u16string& url, int flags)
@@ -306,6 +351,10 @@ void Win32WebBrowser::PaintSelf(HDC dc)
 
 LRESULT Win32WebBrowser::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == kHandOffQueued) {
+        HandOffQueued();
+        return 0;
+    }
     if (message == WM_SIZE && m_object) {
         IOleInPlaceObject* inPlace = nullptr;
         if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))
