@@ -128,19 +128,13 @@ HRESULT STDMETHODCALLTYPE BrowserEvents::Invoke(DISPID id, REFIID, LCID, WORD, D
     switch (id) {
     case DISPID_BEFORENAVIGATE2: return BeforeNavigate2(params);
     case DISPID_NEWWINDOW3: return NewWindow3(params);
+    case DISPID_NAVIGATECOMPLETE2: return NavigateComplete2(params);
     default: return S_OK;  // every other event is only news
     }
 }
 
-// BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-HRESULT BrowserEvents::BeforeNavigate2(DISPPARAMS* params)
+bool BrowserEvents::IsTopLevel(const VARIANT* frame) const
 {
-    if (params->cArgs != 7)
-        return DISP_E_BADPARAMCOUNT;
-    VARIANT_BOOL* cancel = CancelFlag(Argument(params, 6));
-    if (!cancel)
-        return DISP_E_TYPEMISMATCH;
-    const VARIANT* frame = Argument(params, 0);
     IDispatch* navigating = frame->vt == VT_DISPATCH                 ? frame->pdispVal
                             : frame->vt == (VT_BYREF | VT_DISPATCH) && frame->ppdispVal ? *frame->ppdispVal
                                                                                         : nullptr;
@@ -153,6 +147,18 @@ HRESULT BrowserEvents::BeforeNavigate2(DISPPARAMS* params)
             identity->Release();
         }
     }
+    return topLevel;
+}
+
+// BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+HRESULT BrowserEvents::BeforeNavigate2(DISPPARAMS* params)
+{
+    if (params->cArgs != 7)
+        return DISP_E_BADPARAMCOUNT;
+    VARIANT_BOOL* cancel = CancelFlag(Argument(params, 6));
+    if (!cancel)
+        return DISP_E_TYPEMISMATCH;
+    const bool topLevel = IsTopLevel(Argument(params, 0));
     const std::u16string url = Text(Argument(params, 1));
     const bool allowed = m_handlers.beforeNavigate && m_handlers.beforeNavigate(url, topLevel);
     *cancel = allowed ? VARIANT_FALSE : VARIANT_TRUE;
@@ -171,6 +177,16 @@ HRESULT BrowserEvents::NewWindow3(DISPPARAMS* params)
     const std::u16string url = Text(Argument(params, 4));
     if (m_handlers.newWindow && !url.empty())
         m_handlers.newWindow(url);
+    return S_OK;
+}
+
+// NavigateComplete2(pDisp, URL)
+HRESULT BrowserEvents::NavigateComplete2(DISPPARAMS* params)
+{
+    if (params->cArgs != 2)
+        return DISP_E_BADPARAMCOUNT;
+    if (m_handlers.navigated)
+        m_handlers.navigated(Text(Argument(params, 1)), IsTopLevel(Argument(params, 0)));
     return S_OK;
 }
 

@@ -4,7 +4,8 @@
 // through its connection point. Before each navigation (BeforeNavigate2)
 // the sink asks whether it may go ahead and sets the control's cancel flag
 // when not; a page's request for a window of its own (NewWindow3) is always
-// cancelled and its address passed on.
+// cancelled and its address passed on. Where a page ended up (NavigateComplete2)
+// is reported too: the control follows a server's redirect without asking.
 
 #include <ole2.h>
 #include <ocidl.h>
@@ -22,6 +23,8 @@ public:
         std::function<bool(const std::u16string& url, bool topLevel)> beforeNavigate;
         // The address a page wanted a new window for.
         std::function<void(const std::u16string& url)> newWindow;
+        // The address a page has started to load from, after any redirect.
+        std::function<void(const std::u16string& url, bool topLevel)> navigated;
     };
 
     // A new sink with one reference, the caller's.
@@ -52,6 +55,8 @@ private:
     void Unadvise();
     HRESULT BeforeNavigate2(DISPPARAMS* params);
     HRESULT NewWindow3(DISPPARAMS* params);
+    HRESULT NavigateComplete2(DISPPARAMS* params);
+    bool IsTopLevel(const VARIANT* frame) const;
 
     Handlers m_handlers;
     ULONG m_refs = 1;

@@ -8,7 +8,8 @@
 // the desktop's browser instead. It shows the address it is told to
 // navigate to and what that page loads from its own origin; every other
 // address the page leads to (a link, a new window) is cancelled through the
-// control's events and handed to the desktop.
+// control's events and handed to the desktop; a page a server redirected
+// elsewhere closes the control.
 
 #include "frontend/Controls.h"
 #include "frontend/win32/Win32Control.h"
@@ -63,6 +64,7 @@ private:
     void Stop();
     void GiveUp();
     bool MayNavigate(const std::u16string& url, bool topLevel);
+    void Arrived(const std::u16string& url, bool topLevel);
     // After the control's event has returned: opening may show a message box.
     void QueueHandOff(const std::u16string& url);
     void HandOffQueued();
@@ -76,6 +78,7 @@ private:
     IWebBrowser2* m_browser = nullptr;
     BrowserEvents* m_events = nullptr;
     std::vector<std::u16string> m_handOffs;
+    bool m_leaving = false;  // the page went elsewhere: the control closes
 };
 
 }  // namespace quelvo::frontend::win32

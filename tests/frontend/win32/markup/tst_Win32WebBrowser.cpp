@@ -35,6 +35,7 @@ public:
     std::vector<Navigation> navigations;
     HRESULT navigateResult = S_OK;
     bool offersEvents = true;
+    int stops = 0;
     ULONG refs = 1;
     IDispatch* sink = nullptr;
 
@@ -120,6 +121,29 @@ public:
         return cancel == VARIANT_TRUE;
     }
 
+    // NavigateComplete2: where the page (or a frame) has started to load
+    // from, after any redirect the control followed on its own.
+    void NavigateComplete(const std::u16string& url, IDispatch* frame = nullptr)
+    {
+        BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(url.c_str()), static_cast<UINT>(url.size()));
+        VARIANT address;
+        VariantInit(&address);
+        address.vt = VT_BSTR;
+        address.bstrVal = text;
+        VARIANT args[2];
+        VariantInit(&args[0]);
+        VariantInit(&args[1]);
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = frame ? frame : static_cast<IWebBrowser2*>(this);
+        args[0].vt = VT_BYREF | VT_VARIANT;
+        args[0].pvarVal = &address;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        EXPECT_TRUE(sink);
+        if (sink)
+            sink->Invoke(DISPID_NAVIGATECOMPLETE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        SysFreeString(text);
+    }
+
     // NewWindow3 for a link with a target or window.open; returns the
     // cancel flag.
     bool NewWindow(const std::u16string& url)
@@ -176,7 +200,11 @@ public:
     HRESULT STDMETHODCALLTYPE GoSearch() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Refresh() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Refresh2(VARIANT *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stop() override
+    {
+        ++stops;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE get_Application(IDispatch **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Parent(IDispatch **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Container(IDispatch **) override { return E_NOTIMPL; }
@@ -447,4 +475,51 @@ TEST_F(Win32WebBrowserTest, OpensWhatThePageLeadsToThroughTheDesktopsShell)
     EXPECT_EQ(shell.executions[1].file, u"mailto:help@videolan.example");
     EXPECT_EQ(shell.refs, 1u);
     SetDesktopShellFinder(previous);
+}
+
+TEST_F(Win32WebBrowserTest, ClosesTheBrowserWhereAServerRedirectLeadsElsewhere)
+{
+    FakeBrowser fake;
+    FakeBrowser frame;
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
+    Make();
+    m_browser->Navigate(kAddress, 12);
+    ASSERT_TRUE(fake.sink);
+
+    // The lookup page, a redirect within its origin, frames from there and
+    // the control's own error page are shown.
+    fake.NavigateComplete(kAddress);
+    fake.NavigateComplete(u"http://lookup.quelvo.example/ext/other.php?ext[]=mp3");
+    fake.NavigateComplete(u"http://lookup.quelvo.example/frame.html", &frame);
+    fake.NavigateComplete(u"res://ieframe.dll/dnserrordiagoff.htm#http://lookup.quelvo.example/");
+    Pump();
+    EXPECT_EQ(fake.stops, 0);
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_browser->Embedded());
+
+    // A frame redirected elsewhere closes the browser without opening it.
+    fake.NavigateComplete(u"http://ads.example/frame.html", &frame);
+    Pump();
+    EXPECT_EQ(fake.stops, 1);
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_browser->Unavailable());
+    EXPECT_EQ(fake.sink, nullptr);
+    EXPECT_EQ(fake.refs, 1u);
+
+    // The page itself redirected elsewhere: stopped at once, nothing more
+    // is let through, the browser closes and the address goes to the
+    // desktop.
+    FakeBrowser second;
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(second));
+    Make();
+    m_browser->Navigate(kAddress, 12);
+    ASSERT_TRUE(second.sink);
+    second.NavigateComplete(kHomePage);
+    EXPECT_EQ(second.stops, 1);
+    EXPECT_TRUE(second.BeforeNavigate(kAddress));
+    Pump();
+    EXPECT_EQ(m_opened, (std::vector<std::u16string>{kHomePage}));
+    EXPECT_TRUE(m_browser->Unavailable());
+    EXPECT_EQ(second.sink, nullptr);
+    EXPECT_EQ(second.refs, 1u);
 }
