@@ -4,13 +4,14 @@
 # Back. Checks the window (one, titled "Quelvo", 740 x 530, corners not
 # shown), the registry after the repair, the ticks on screen, and the lookup
 # address handed to the desktop's browser by the desktop's shell, never
-# started from the elevated program itself. Wine has no HTML engine here, so
-# no page shows and no link on it can be clicked: what the page's links
-# lead to is tested with the control's test double
+# started from the elevated program itself: the program's own lookup service
+# on 127.0.0.1, fetched with curl while the program runs. Wine has no HTML
+# engine here, so no page shows and no link on it can be clicked: what the
+# page's links lead to is tested with the control's test double
 # (tests/frontend/win32/markup).
 #   tests/run/win32_clickthrough.sh <Quelvo.exe> [<folder for screenshots>]
-# Needs a display (run it under xvfb-run), wine, xdotool, ImageMagick and
-# python3 with Pillow.
+# Needs a display (run it under xvfb-run), wine, xdotool, ImageMagick, curl
+# and python3 with Pillow.
 set -euo pipefail
 
 exe="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
@@ -151,10 +152,15 @@ if [[ $message -eq 1 ]]; then
   echo "win32_clickthrough: the desktop's shell was not reachable under Wine; the address was shown" >&2
 else
   [[ -s $opened ]] || fail "Download opened no address"
-  # Started by the desktop (explorer.exe), with the user's rights.
-  grep -q '^explorer\.exe http://[^ ]*/ext/file_ext.php?ext\[\]=mp3&ext\[\]=zip$' "$opened" ||
-    fail "Download opened: $(cat "$opened")"
   [[ $(wc -l <"$opened") -eq 1 ]] || fail "Download opened more than one address: $(cat "$opened")"
+  # Started by the desktop (explorer.exe), with the user's rights, for the
+  # lookup service inside Quelvo.exe on the loopback address: it answers for
+  # as long as the program runs, with the page naming VLC for .mp3.
+  address="$(sed -n -E 's/^explorer\.exe (http:\/\/127\.0\.0\.1:[0-9]+\/ext\/file_ext\.php\?ext\[\]=mp3&ext\[\]=zip)$/\1/p' "$opened")"
+  [[ -n $address ]] || fail "Download opened $(cat "$opened"), not the program's own lookup service through the desktop"
+  curl -sSf -g --max-time 20 -o "$work/page.html" "$address" || fail "$address did not answer while Quelvo runs"
+  mp3_section="$(sed -n '/<h2>\.mp3<\/h2>/,/<\/section>/p' "$work/page.html")"
+  grep -q 'VLC media player' <<<"$mp3_section" || fail "the page at $address names no VLC for .mp3"
 fi
 
 # Back at (447, 424), 109 x 30.
