@@ -56,6 +56,19 @@ std::string ReadAll(int fd)
     return all;
 }
 
+// Stopped and reaped on every way out of a test: a server left running
+// would hold ctest's output open and hang the run.
+struct Reaper {
+    pid_t pid;
+    ~Reaper()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 int ExitStatus(pid_t pid)
 {
     int status = 0;
@@ -68,6 +81,7 @@ int ExitStatus(pid_t pid)
 TEST(StandaloneServer, shouldServeOnTheAddressGivenAndStopOnSigterm)
 {
     const Child run = Start({"--listen", "127.0.0.1:0", "--threads", "2"});
+    Reaper reaper{run.pid};
     const std::string line = ReadLine(run.out);
     ::close(run.out);
     const std::size_t colon = line.rfind(':');
@@ -82,6 +96,7 @@ TEST(StandaloneServer, shouldServeOnTheAddressGivenAndStopOnSigterm)
     EXPECT_NE(page->body().find("SumatraPDF"), std::string::npos);
 
     ::kill(run.pid, SIGTERM);
+    reaper.pid = -1;
     EXPECT_EQ(ExitStatus(run.pid), 0);
 }
 
@@ -93,8 +108,10 @@ TEST(StandaloneServer, shouldExitWithStatus2AndSayWhatIsWrongWithABadOption)
              std::vector<const char*>{"--port", "80"},
          }) {
         const Child run = Start(args, /*withErrors=*/true);
+        Reaper reaper{run.pid};
         const std::string message = ReadAll(run.out);
         ::close(run.out);
+        reaper.pid = -1;
         EXPECT_EQ(ExitStatus(run.pid), 2) << args[2];
         EXPECT_EQ(message.rfind("quelvo-lookup: ", 0), 0u) << message;
         EXPECT_NE(message.find("usage: quelvo-lookup --listen HOST:PORT"), std::string::npos) << message;
