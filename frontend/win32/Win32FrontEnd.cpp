@@ -2,6 +2,7 @@
 
 #include "frontend/Services.h"
 #include "frontend/win32/Artwork.h"
+#include "frontend/win32/DesktopShell.h"
 #include "frontend/win32/Win32Controls.h"
 
 #include <gdiplus.h>
@@ -389,8 +390,6 @@ Win32FrontEnd::~Win32FrontEnd()
     }
     m_pictures.reset();
     Gdiplus::GdiplusShutdown(m_gdiplusToken);
-    if (m_comStarted)
-        CoUninitialize();
 }
 
 template<class T>
@@ -641,10 +640,7 @@ void Win32FrontEnd::ShellOpen(TMainWindow* owner, const std::u16string& object)
         opener(object);
         return;
     }
-    // The shell may hand the object to extensions that need COM.
-    if (!m_comStarted)
-        m_comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    ShellExecuteW(OwnerHandle(owner), L"open", W(object), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOnDesktop(OwnerHandle(owner), object);
 }
 
 std::u16string Win32FrontEnd::ExecutablePath() const

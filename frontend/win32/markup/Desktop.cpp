@@ -1,9 +1,7 @@
 #include "frontend/win32/markup/Desktop.h"
 
 #include "frontend/Services.h"
-#include "frontend/win32/Win32Control.h"
-
-#include <shellapi.h>
+#include "frontend/win32/DesktopShell.h"
 
 namespace quelvo::frontend::win32 {
 
@@ -15,7 +13,7 @@ void OpenWithDesktop(const std::u16string& target)
         opener(target);
         return;
     }
-    ShellExecuteW(nullptr, L"open", W(target), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOnDesktop(nullptr, target);
 }
 
 }  // namespace quelvo::frontend::win32

@@ -6,8 +6,8 @@
 
 namespace quelvo::frontend::win32 {
 
-// The shell's "open" verb in a normal window (or the replaced shell opener
-// of the tests) for a whole web or mail address; anything else is refused,
+// The desktop's shell, with the user's rights (or the replaced shell opener
+// of the tests), for a whole web or mail address; anything else is refused,
 // since row targets carry registry key names that anyone can write.
 void OpenWithDesktop(const std::u16string& target);
 
