@@ -33,7 +33,7 @@ endif()
 # libevent and libudev. In these suites ignore_noninstrumented_modules=1 drops
 # interceptor reports from libraries not built with ThreadSanitizer; every
 # access of our own (instrumented) code stays checked.
-set(QUELVO_BROWSER_SUITES tst_ScanEndToEnd)
+set(QUELVO_BROWSER_SUITES tst_ScanEndToEnd tst_LookupBrowser)
 
 # Every other Qt suite, under AddressSanitizer, unwinds with the slow unwinder
 # at each allocation. A Qt suite whose application starts Qt WebEngine (every

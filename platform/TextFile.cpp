@@ -12,6 +12,8 @@
 #endif
 #include <windows.h>
 #else
+#include "platform/FileDescriptor.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -86,22 +88,6 @@ std::string ReadAllBytes(const std::filesystem::path& path)
 }
 
 #else
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::string ReadAllBytes(const std::filesystem::path& path)
 {

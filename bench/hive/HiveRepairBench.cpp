@@ -84,9 +84,8 @@ double TimeSingleCommit(const fs::path& file)
     Check(h != nullptr, "hivex_open");
     std::string error;
     const auto start = Clock::now();
-    const bool ok = ReplaceFileWith(
-        file, [&](const fs::path& temporary, std::string*) { return hivex_commit(h, temporary.c_str(), 0) == 0; },
-        &error);
+    std::string bytes;
+    const bool ok = CommitHiveToBytes(h, &bytes, &error) && ReplaceFile(file, bytes, &error);
     const auto stop = Clock::now();
     hivex_close(h);
     Check(ok, "single commit");

@@ -1,6 +1,7 @@
 #include "frontend/qt/QtFrontEnd.h"
 
 #include "frontend/Services.h"
+#include "frontend/qt/DesktopOpener.h"
 #include "frontend/qt/QuelvoVersion.h"
 #include "frontend/qt/TWebBrowser.h"
 #include "frontend/qt/markup/Convert.h"
@@ -24,9 +25,6 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
@@ -442,15 +440,9 @@ QtFrontEnd::QtFrontEnd()
 {
     if (!widgets::ExecutableVersionReader())
         widgets::SetExecutableVersionReader(&EmbeddedVersionData);
-    // Links that the markup widgets hand to the desktop go through the same
-    // seam as the window's own shell calls.
-    markup::SetDesktopOpener([](const QString& target) {
-        if (const auto& opener = ShellOpener()) {
-            opener(U(target));
-            return;
-        }
-        QDesktopServices::openUrl(QUrl(target, QUrl::StrictMode));
-    });
+    // Links that the markup widgets hand to the desktop go the same way as
+    // the window's own shell calls.
+    markup::SetDesktopOpener([this](const QString& target) { ShellOpen(nullptr, U(target)); });
 }
 
 QtFrontEnd::~QtFrontEnd()
@@ -599,7 +591,8 @@ TMarkupListBox* QtFrontEnd::CreateMarkupList(TControl* parent, const std::string
 
 TWebBrowserControl* QtFrontEnd::CreateWebBrowser(TControl* parent, const std::string& name, TRect bounds)
 {
-    auto* browser = new TWebBrowser(ParentWidget(parent));
+    // What the lookup page leads to opens outside the program, like a link.
+    auto* browser = new TWebBrowser(ParentWidget(parent), [this](const QString& address) { ShellOpen(nullptr, U(address)); });
     browser->setGeometry(ToQ(bounds));
     return Make<QtWebBrowser>(parent, name, browser);
 }
@@ -636,20 +629,21 @@ int QtFrontEnd::MessageBox(TMainWindow* owner, const std::u16string& caption, co
         return handler(caption, text, icon);
     QMessageBox box(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, Q(caption), Q(text),
                     QMessageBox::Ok, WidgetOf(owner));
+    // An address shown instead of opened is copied from here.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
     return 1;
 }
 
-void QtFrontEnd::ShellOpen(TMainWindow*, const std::u16string& object)
+void QtFrontEnd::ShellOpen(TMainWindow* owner, const std::u16string& object)
 {
     if (const auto& opener = ShellOpener()) {
         opener(object);
         return;
     }
-    const QString target = Q(object);
-    const bool isFile = QDir::isAbsolutePath(target) || QFileInfo::exists(target);
-    QDesktopServices::openUrl(isFile ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
-                                     : QUrl::fromUserInput(target));
+    const TDesktopOpenResult result = OpenOnDesktop(object);
+    if (!result.message.empty())
+        MessageBox(owner, u"Quelvo", result.message, TMsgIcon::Information);
 }
 
 std::u16string QtFrontEnd::ExecutablePath() const { return U(QCoreApplication::applicationFilePath()); }

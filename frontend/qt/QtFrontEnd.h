@@ -1,8 +1,9 @@
 #pragma once
 
 // The Qt front end: every control of frontend/Controls.h over the skinned Qt
-// widgets (widgets/, markup/qt), and the services over QApplication. The
-// main window is a frameless QWidget whose shape leaves out the key colour.
+// widgets (widgets/, markup/ beside this file), and the services over
+// QApplication. The main window is a frameless QWidget whose shape leaves out
+// the key colour.
 
 #include "frontend/Controls.h"
 

@@ -2,11 +2,15 @@
 
 // The embedded web browser of the application lookup page. The browser
 // engine starts on the first navigation, so a window that never shows the
-// lookup page never starts it.
+// lookup page never starts it. It shows the address it is told to navigate
+// to and nothing else: any other address the page leads to is handed to
+// handOff instead (see LookupPage).
 
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+
+#include <functional>
 
 class QWebEngineView;
 
@@ -15,7 +19,8 @@ namespace quelvo::frontend::qt {
 class TWebBrowser : public QWidget {
     Q_OBJECT
 public:
-    explicit TWebBrowser(QWidget* parent = nullptr);
+    using THandOff = std::function<void(const QString& address)>;
+    explicit TWebBrowser(QWidget* parent = nullptr, THandOff handOff = {});
 
     void Navigate(const QString& url);
     // The address of the last navigation (empty before the first).
@@ -28,6 +33,7 @@ protected:
 private:
     QWebEngineView* FView = nullptr;
     QString FLocation;
+    THandOff FHandOff;
 };
 
 }  // namespace quelvo::frontend::qt

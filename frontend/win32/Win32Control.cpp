@@ -1,17 +1,165 @@
 #include "frontend/win32/Win32Control.h"
 
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quelvo::frontend::win32 {
 
 namespace {
-constexpr wchar_t kNodeProp[] = L"QuelvoNode";
+
+// Which node a window belongs to. Kept here rather than as a window
+// property: every message asks, and under Wine each property lookup is a
+// round trip to the server.
+class NodeTable {
+public:
+    void Set(HWND hwnd, Win32Node* node)
+    {
+        std::lock_guard lock(m_mutex);
+        m_nodes[hwnd] = node;
+    }
+    void Remove(HWND hwnd)
+    {
+        std::lock_guard lock(m_mutex);
+        m_nodes.erase(hwnd);
+    }
+    Win32Node* Find(HWND hwnd)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_nodes.find(hwnd);
+        return it == m_nodes.end() ? nullptr : it->second;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<HWND, Win32Node*> m_nodes;
+};
+
+NodeTable& Nodes()
+{
+    static NodeTable table;
+    return table;
+}
+
+// Kept backgrounds are valid while they carry the current epoch; anything
+// that may change what lies behind a node starts a new one. Painting happens
+// on the UI thread only.
+unsigned long g_epoch = 1;
+long g_composed = 0;
+
+// One off-screen picture for the paints of small nodes (labels, buttons,
+// the animation), grown to the largest of them: such a paint makes no bitmap
+// of its own. A large node (the background, a page) paints only when the
+// layout changes, through a picture made for the paint and let go after it.
+struct Scratch {
+    static constexpr long long kKeptPixels = 256 * 256;
+    Win32Bitmap small;
+    Win32Bitmap large;
+    Win32Bitmap idle{1, 1};  // selected while no paint runs, so the others can go
+    HDC frameDc = nullptr;
+    HDC sourceDc = nullptr;
+
+    HDC Frame(int width, int height)
+    {
+        if (!frameDc) {
+            frameDc = CreateCompatibleDC(nullptr);
+            sourceDc = CreateCompatibleDC(nullptr);
+            SelectObject(frameDc, idle.Handle());
+        }
+        const bool isLarge = static_cast<long long>(width) * height > kKeptPixels;
+        Win32Bitmap& target = isLarge ? large : small;
+        if (target.Width() < width || target.Height() < height) {
+            SelectObject(frameDc, idle.Handle());
+            target = Win32Bitmap(std::max(width, target.Width()), std::max(height, target.Height()));
+            if (target.Empty())
+                return nullptr;
+        }
+        SelectObject(frameDc, target.Handle());
+        return frameDc;
+    }
+    // After a paint: a large picture goes.
+    void Done()
+    {
+        SelectObject(frameDc, idle.Handle());
+        large = Win32Bitmap();
+    }
+};
+
+Scratch& TheScratch()
+{
+    static Scratch scratch;
+    return scratch;
+}
+
+// Whether a move, size, show, hide or z-order change may alter what lies
+// behind some node.
+bool ChangesLayout(const WINDOWPOS& pos)
+{
+    constexpr UINT kNothing = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+    return (pos.flags & kNothing) != kNothing || (pos.flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0;
+}
+
+}  // namespace
+
+long Win32Node::BackgroundsComposed() { return g_composed; }
+
+void Win32Node::ForgetBackgrounds() { ++g_epoch; }
+
+bool Win32Node::CoversOthers()
+{
+    if (m_coversEpoch == g_epoch)
+        return m_covers;
+    m_coversEpoch = g_epoch;
+    m_covers = false;
+    for (HWND h = GetWindow(m_hwnd, GW_CHILD); h && !m_covers; h = GetWindow(h, GW_HWNDNEXT))
+        m_covers = IsWindowVisible(h) != FALSE;
+    RECT mine{};
+    GetWindowRect(m_hwnd, &mine);
+    for (HWND h = GetWindow(m_hwnd, GW_HWNDPREV); h && !m_covers; h = GetWindow(h, GW_HWNDPREV)) {
+        RECT theirs{}, common{};
+        GetWindowRect(h, &theirs);
+        m_covers = IsWindowVisible(h) && IntersectRect(&common, &theirs, &mine);
+    }
+    return m_covers;
+}
+
+void Win32Node::RepaintSelf()
+{
+    if (!m_hwnd)
+        return;
+    if (!IsWindowVisible(m_hwnd) || IsIconic(GetAncestor(m_hwnd, GA_ROOT))) {
+        InvalidateRect(m_hwnd, nullptr, FALSE);
+        return;
+    }
+    if (CoversOthers()) {
+        // What is drawn over this node shows it too: all of it again, in turn.
+        ForgetBackgrounds();
+        RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        if (m_parent) {
+            RECT mine{};
+            GetWindowRect(m_hwnd, &mine);
+            MapWindowPoints(HWND_DESKTOP, m_parent->Handle(), reinterpret_cast<POINT*>(&mine), 2);
+            RedrawWindow(m_parent->Handle(), &mine, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+        return;
+    }
+    // Nothing else changes: this node alone, at once. Painting here rather
+    // than through WM_PAINT spares the round of invalidation, message and
+    // paint bracket, which costs several times the drawing under Wine.
+    if (HDC dc = GetDC(m_hwnd)) {
+        RECT client{};
+        GetClientRect(m_hwnd, &client);
+        Compose(dc, client, true);
+        ReleaseDC(m_hwnd, dc);
+    }
 }
 
 Win32Node::~Win32Node()
 {
     if (m_hwnd && IsWindow(m_hwnd)) {
-        RemovePropW(m_hwnd, kNodeProp);
+        Nodes().Remove(m_hwnd);
         if (m_nativeProc)
             SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_nativeProc));
         DestroyWindow(m_hwnd);
@@ -20,7 +168,7 @@ Win32Node::~Win32Node()
 
 Win32Node* Win32Node::FromHandle(HWND hwnd)
 {
-    return hwnd ? static_cast<Win32Node*>(GetPropW(hwnd, kNodeProp)) : nullptr;
+    return hwnd ? Nodes().Find(hwnd) : nullptr;
 }
 
 void Win32Node::RegisterNodeClass(const wchar_t* className, UINT style, HCURSOR cursor)
@@ -54,7 +202,7 @@ void Win32Node::AttachNode(Win32Node* parent, HWND hwnd)
 {
     m_parent = parent;
     m_hwnd = hwnd;
-    SetPropW(hwnd, kNodeProp, this);
+    Nodes().Set(hwnd, this);
     m_nativeProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Node::AttachedProc)));
 }
@@ -66,14 +214,14 @@ LRESULT CALLBACK Win32Node::NodeProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         auto* node = static_cast<Win32Node*>(create->lpCreateParams);
         if (node) {
             node->m_hwnd = hwnd;
-            SetPropW(hwnd, kNodeProp, node);
+            Nodes().Set(hwnd, node);
         }
     }
     Win32Node* node = FromHandle(hwnd);
     if (!node)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        RemovePropW(hwnd, kNodeProp);
+        Nodes().Remove(hwnd);
         const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
         node->m_hwnd = nullptr;
         return result;
@@ -88,7 +236,7 @@ LRESULT CALLBACK Win32Node::AttachedProc(HWND hwnd, UINT message, WPARAM wParam,
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         WNDPROC native = node->m_nativeProc;
-        RemovePropW(hwnd, kNodeProp);
+        Nodes().Remove(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(native));
         node->m_nativeProc = nullptr;
         node->m_hwnd = nullptr;
@@ -120,6 +268,19 @@ LRESULT Win32Node::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         LRESULT result = 0;
         if (node->HandleReflected(message, wParam, lParam, &result))
             return result;
+    }
+    if (message == WM_WINDOWPOSCHANGED && ChangesLayout(*reinterpret_cast<const WINDOWPOS*>(lParam))) {
+        ForgetBackgrounds();
+        // A hidden node paints nothing: its background is not kept.
+        if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW)
+            m_background = Win32Bitmap();
+        // Whatever lay over, under or in the node may show something else
+        // now, and a moved window only carries its old pixels along: the
+        // whole window is painted again, from new backgrounds. Layout
+        // changes are rare (a page change, a button shown or hidden).
+        HWND root = GetAncestor(m_hwnd, GA_ROOT);
+        if (root && IsWindowVisible(root))
+            RedrawWindow(root, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
     if (message == WM_PAINT && !m_nativeProc) {
         BufferedPaint();
@@ -187,19 +348,49 @@ void Win32Node::BufferedPaint()
 {
     PAINTSTRUCT ps;
     HDC screen = BeginPaint(m_hwnd, &ps);
+    // A node that has changed its own image once keeps its background from
+    // then on; the others (pages, full-page pictures) paint only when the
+    // layout changes and keep none.
+    Compose(screen, ps.rcPaint, !m_background.Empty());
+    EndPaint(m_hwnd, &ps);
+}
+
+void Win32Node::Compose(HDC screen, const RECT& area, bool keep)
+{
+    ++m_paints;
     RECT client{};
     GetClientRect(m_hwnd, &client);
-    HDC buffer = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(buffer, bitmap);
-    PaintBackground(buffer);
+    Scratch& scratch = TheScratch();
+    HDC buffer = client.right > 0 && client.bottom > 0 ? scratch.Frame(client.right, client.bottom) : nullptr;
+    if (!buffer)
+        return;
+    const int saved = SaveDC(buffer);
+    IntersectClipRect(buffer, 0, 0, client.right, client.bottom);
+    if (m_parent) {
+        if (m_backgroundEpoch != g_epoch || m_background.Width() != client.right
+            || m_background.Height() != client.bottom) {
+            // Composed where the frame is, then kept when asked.
+            PaintBackground(buffer);
+            if (keep && (m_background.Width() != client.right || m_background.Height() != client.bottom))
+                m_background = Win32Bitmap(client.right, client.bottom);
+            if (keep && !m_background.Empty()) {
+                HGDIOBJ old = SelectObject(scratch.sourceDc, m_background.Handle());
+                BitBlt(scratch.sourceDc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
+                SelectObject(scratch.sourceDc, old);
+                m_backgroundEpoch = g_epoch;
+            }
+            ++g_composed;
+        } else {
+            HGDIOBJ old = SelectObject(scratch.sourceDc, m_background.Handle());
+            BitBlt(buffer, 0, 0, client.right, client.bottom, scratch.sourceDc, 0, 0, SRCCOPY);
+            SelectObject(scratch.sourceDc, old);
+        }
+    }
     PaintSelf(buffer);
-    BitBlt(screen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-           ps.rcPaint.bottom - ps.rcPaint.top, buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-    SelectObject(buffer, old);
-    DeleteObject(bitmap);
-    DeleteDC(buffer);
-    EndPaint(m_hwnd, &ps);
+    RestoreDC(buffer, saved);
+    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, buffer, area.left, area.top,
+           SRCCOPY);
+    scratch.Done();
 }
 
 }  // namespace quelvo::frontend::win32

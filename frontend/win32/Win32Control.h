@@ -3,14 +3,23 @@
 // The base of every Win32 control of the window. Each control is a child
 // window of its parent control's window and paints itself through an
 // off-screen buffer. Skinned controls are transparent where their pictures
-// are: before a control paints, every ancestor paints its own image (not its
-// children) into the control's buffer, shifted so that the part under the
-// control lands there. Nothing ever erases to a plain colour.
+// are: what lies behind a control (every ancestor's own image, not its
+// children, shifted so that the part under the control lands there) is
+// composed once and kept as the control's background; a paint copies it and
+// draws the control's own image over it. Nothing ever erases to a plain
+// colour.
+//
+// A kept background holds until something it shows may have changed: any
+// control of the front end is moved, resized, shown, hidden or raised (a page
+// change, the window minimised or restored), or a control that lies under
+// others changes its own image (RepaintSelf). A caption change then repaints
+// that label and nothing else.
 //
 // The top-level window is the root node; a node's window procedure hands
 // each message to HandleMessage of the C++ object kept in GWLP_USERDATA.
 
 #include "frontend/Controls.h"
+#include "frontend/win32/Win32Gdi.h"
 
 #include <windows.h>
 
@@ -44,6 +53,20 @@ public:
     // Position of this node's top-left in the given ancestor's coordinates.
     POINT OffsetIn(const Win32Node* ancestor) const;
 
+    // Repaints this node after its own image changed. When other nodes are
+    // drawn over it (its children, or siblings above that overlap it), the
+    // backgrounds kept by every node are forgotten first.
+    void RepaintSelf();
+
+    // How often a node composed its background so far (every node counted),
+    // and whether this node holds one now.
+    static long BackgroundsComposed();
+    bool HasBackground() const { return !m_background.Empty(); }
+    // How often this node painted itself so far (WM_PAINT or RepaintSelf).
+    int PaintCount() const { return m_paints; }
+    // Forgets every kept background: what lies behind the nodes has changed.
+    static void ForgetBackgrounds();
+
 protected:
     // Creates the window: a child of parent (or a top-level window when
     // parent is null) with the class registered under className.
@@ -70,17 +93,27 @@ protected:
     // Registers a window class whose procedure dispatches to HandleMessage.
     static void RegisterNodeClass(const wchar_t* className, UINT style = CS_DBLCLKS, HCURSOR cursor = nullptr);
 
-    // Paints background, then PaintSelf, through one off-screen bitmap, and
-    // copies it to the screen: the WM_PAINT of a self-drawn node.
+    // The WM_PAINT of a self-drawn node: Compose over the update region.
     void BufferedPaint();
+    // Background, then PaintSelf, through one off-screen picture, copied to
+    // area (client coordinates) of screen; keep: the background is kept.
+    void Compose(HDC screen, const RECT& area, bool keep);
 
 private:
     static LRESULT CALLBACK NodeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK AttachedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Whether other nodes are drawn over this one (decided once per epoch).
+    bool CoversOthers();
+
     HWND m_hwnd = nullptr;
     Win32Node* m_parent = nullptr;
     WNDPROC m_nativeProc = nullptr;
+    Win32Bitmap m_background;          // what lies behind, as of m_backgroundEpoch
+    unsigned long m_backgroundEpoch = 0;
+    unsigned long m_coversEpoch = 0;
+    bool m_covers = false;
+    int m_paints = 0;
 };
 
 // The TControl half of a control, over its window.

@@ -28,18 +28,41 @@ protected:
     }
 };
 
+namespace {
+
+// How far the field's text reaches above its baseline, as the field draws it.
+int FieldAscent()
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, DefaultWindowFont());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return tm.tmAscent;
+}
+
+}  // namespace
+
 Win32EditBox::Win32EditBox(Win32Node* parent, std::string name, TRect bounds) : Win32Control(std::move(name))
 {
     RegisterNodeClass(kEditFrameClass, CS_DBLCLKS, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM)));
     CreateNode(parent, kEditFrameClass, WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN, 0, ToRect(bounds));
-    // The frame takes one pixel on every side.
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL, 1, 1,
-                                std::max(0, bounds.width - 2), std::max(0, bounds.height - 2), Handle(),
+    // The frame takes one pixel on every side. The text's line is centred
+    // inside it, as the Linux build centres it; the field, which draws its
+    // text at its top, starts where that puts the text.
+    const TextLine line = FontLine(DefaultWindowFont());
+    const int inside = std::max(0, bounds.height - 2);
+    const int fieldTop = std::clamp(1 + (inside - line.Height()) / 2 + line.ascent - FieldAscent(), 1, 1 + inside);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL, 1, fieldTop,
+                                std::max(0, bounds.width - 2), 1 + inside - fieldTop, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)), GetModuleHandleW(nullptr), nullptr);
     if (!edit)
         return;
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultWindowFont()), FALSE);
-    SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(2, 2));
+    // Three pixels between the frame and the text on either side, as the
+    // Linux build leaves them.
+    SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(kTextMargin, kTextMargin));
     m_field = std::make_unique<Field>(this, edit);
 }
 

@@ -19,6 +19,8 @@ public:
     std::u16string Text() const override;
     void SetText(const std::u16string& text) override;
     HWND EditHandle() const;
+    // Pixels between the frame and the text on the left and on the right.
+    static constexpr int kTextMargin = 3;
 
     void PaintSelf(HDC dc) override;
 

@@ -3,6 +3,7 @@
 #include "frontend/PictureOrder.h"
 #include "frontend/Services.h"
 #include "frontend/win32/Artwork.h"
+#include "frontend/win32/DesktopShell.h"
 #include "frontend/win32/Win32Controls.h"
 #include "frontend/win32/Win32MainWindow.h"
 #include "frontend/win32/Win32TabOrder.h"
@@ -60,7 +61,8 @@ std::vector<std::uint8_t> Art(const std::string& name)
 // Handles one message as the loop does: the window's own tab keys first.
 void DispatchOne(MSG& msg)
 {
-    if (msg.hwnd) {
+    // Only Tab concerns the window; other messages spare the look-up.
+    if (msg.hwnd && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         if (auto* window = dynamic_cast<Win32MainWindow*>(Win32Node::FromHandle(root)))
             if (window->HandleDialogKey(msg))
@@ -78,8 +80,9 @@ Win32FrontEnd::Win32FrontEnd()
 {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
-    // The embedded browser needs the component-object runtime with OLE.
-    m_oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    // No OLE here: the embedded browser starts it when it first navigates
+    // (under Wine it takes from a tenth of a second to seconds, before the
+    // first window could show), and the shell gets COM when it is first asked.
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -104,8 +107,6 @@ Win32FrontEnd::~Win32FrontEnd()
     }
     m_pictures.reset();
     Gdiplus::GdiplusShutdown(m_gdiplusToken);
-    if (m_oleStarted)
-        OleUninitialize();
 }
 
 template<class T>
@@ -325,7 +326,7 @@ void Win32FrontEnd::ShellOpen(TMainWindow* owner, const std::u16string& object)
         opener(object);
         return;
     }
-    ShellExecuteW(OwnerHandle(owner), L"open", W(object), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOnDesktop(OwnerHandle(owner), object);
 }
 
 std::u16string Win32FrontEnd::ExecutablePath() const

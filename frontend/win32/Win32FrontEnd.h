@@ -75,7 +75,6 @@ private:
     std::function<void(const std::u16string&)> DesktopOpener(Win32Node* parent);
 
     ULONG_PTR m_gdiplusToken = 0;
-    bool m_oleStarted = false;
     HWND m_postWindow = nullptr;
     std::mutex m_postMutex;
     std::deque<std::function<void()>> m_posted;

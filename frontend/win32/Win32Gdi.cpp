@@ -3,9 +3,11 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <vector>
 #include <utility>
 
 namespace quelvo::frontend::win32 {
@@ -283,6 +285,128 @@ void Win32MaskedBitmap::DrawEmbossed(HDC dc, int x, int y) const
         return;
     DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_image.Handle()), 0, x, y, m_width, m_height,
                DST_BITMAP | DSS_DISABLED);
+}
+
+namespace {
+
+// The darkness of a sample drawn black on white in font.
+long long SampleInk(HFONT font)
+{
+    static constexpr wchar_t kSample[] = L"HIlmno";
+    constexpr int kLength = 6;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, kSample, kLength, &extent);
+    const int width = std::clamp(static_cast<int>(extent.cx) + 8, 8, 4096);
+    const int height = std::clamp(static_cast<int>(extent.cy) + 8, 8, 4096);
+    long long ink = 0;
+    {
+        Win32Bitmap canvas(width, height);
+        if (!canvas.Empty()) {
+            std::fill(canvas.Pixels(), canvas.Pixels() + static_cast<std::size_t>(width) * height, 0x00FFFFFFu);
+            HGDIOBJ oldBitmap = SelectObject(dc, canvas.Handle());
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, RGB(0, 0, 0));
+            TextOutW(dc, 4, 4, kSample, kLength);
+            GdiFlush();
+            for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i)
+                ink += 255 - static_cast<int>(canvas.Pixels()[i] & 0xFF);
+            SelectObject(dc, oldBitmap);
+        }
+    }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    return ink;
+}
+
+}  // namespace
+
+namespace {
+
+// The ascent and descent of the embedded bitmap strike of a TrueType font
+// for one size, from its EBLC table (an 8-byte header, then one 48-byte
+// record per strike: its horizontal line metrics at 16 and 17, its sizes
+// in pixels per em at 44 and 45). False when there is no such strike.
+bool StrikeMetrics(HDC dc, int pixelsPerEm, int* ascent, int* descent)
+{
+    constexpr DWORD kEblc = 0x434C4245;  // "EBLC", as GDI spells table tags
+    constexpr DWORD kHeader = 8, kRecord = 48, kMaxStrikes = 256;
+    std::uint8_t header[kHeader];
+    if (GetFontData(dc, kEblc, 0, header, kHeader) != kHeader)
+        return false;
+    const DWORD count = (DWORD{header[4]} << 24) | (DWORD{header[5]} << 16) | (DWORD{header[6]} << 8) | header[7];
+    std::vector<std::uint8_t> records(std::min(count, kMaxStrikes) * kRecord);
+    if (records.empty()
+        || GetFontData(dc, kEblc, kHeader, records.data(), static_cast<DWORD>(records.size())) != records.size())
+        return false;
+    for (std::size_t at = 0; at < records.size(); at += kRecord) {
+        const std::uint8_t* r = records.data() + at;
+        const int up = static_cast<std::int8_t>(r[16]);
+        const int down = -static_cast<std::int8_t>(r[17]);
+        if (r[44] == pixelsPerEm && r[45] == pixelsPerEm && up > 0 && down >= 0) {
+            *ascent = up;
+            *descent = down;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TextLine FontLine(HFONT font)
+{
+    TextLine line;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    if (GetTextMetricsW(dc, &tm)) {
+        line.ascent = tm.tmAscent;
+        line.descent = tm.tmDescent;
+        StrikeMetrics(dc, tm.tmHeight - tm.tmInternalLeading, &line.ascent, &line.descent);
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return line;
+}
+
+int OverstrikeCount(HFONT font)
+{
+    LOGFONTW lf{};
+    if (!font || !GetObjectW(font, sizeof lf, &lf) || lf.lfWeight < FW_SEMIBOLD)
+        return 1;
+    // Used on the UI thread only, like the fonts themselves.
+    static std::map<std::tuple<std::u16string, LONG, LONG, BYTE>, int> decided;
+    std::u16string face;
+    for (const wchar_t* c = lf.lfFaceName; *c && face.size() < LF_FACESIZE; ++c)
+        face += static_cast<char16_t>(*c >= L'A' && *c <= L'Z' ? *c - L'A' + L'a' : *c);
+    const auto key = std::make_tuple(face, lf.lfHeight, lf.lfWeight, lf.lfItalic);
+    if (auto it = decided.find(key); it != decided.end())
+        return it->second;
+    LOGFONTW regular = lf;
+    regular.lfWeight = FW_NORMAL;
+    regular.lfUnderline = FALSE;
+    regular.lfStrikeOut = FALSE;
+    LOGFONTW bold = regular;
+    bold.lfWeight = lf.lfWeight;
+    HFONT regularFont = CreateFontIndirectW(&regular);
+    HFONT boldFont = CreateFontIndirectW(&bold);
+    int count = 1;
+    if (regularFont && boldFont) {
+        const long long light = SampleInk(regularFont);
+        const long long heavy = SampleInk(boldFont);
+        // A bold face drawn as designed carries about half again the ink of
+        // its regular one; well short of that, it reads as regular.
+        if (light > 0 && heavy * 10 < light * 14)
+            count = 2;
+    }
+    if (regularFont)
+        DeleteObject(regularFont);
+    if (boldFont)
+        DeleteObject(boldFont);
+    decided.emplace(key, count);
+    return count;
 }
 
 HFONT WindowFont(const TFontDesc& font)

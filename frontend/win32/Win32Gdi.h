@@ -91,6 +91,25 @@ private:
     int m_height = 0;
 };
 
+// Where text in a font sits on its baseline. A size drawn from an embedded
+// bitmap strike (Wine's Tahoma at 8 to 12 points) has the strike's own
+// ascent and descent, which the Linux build lays out with too; other sizes
+// the font's outline metrics.
+struct TextLine {
+    int ascent = 0;
+    int descent = 0;
+    int Height() const { return ascent + descent; }
+};
+TextLine FontLine(HFONT font);
+
+// How many times text in font is drawn, each time one pixel right of the
+// last: 2 for a bold font that the rasteriser draws hardly heavier than its
+// regular face (Wine's hinting thins Liberation Sans Bold at 8 to 10 points,
+// and its Tahoma Bold outlines are the regular strokes), 1 otherwise.
+// Decided once per face, size and weight by the ink of a sample; the
+// advances stay the bold face's.
+int OverstrikeCount(HFONT font);
+
 // A font of the window, made once and kept for the process.
 HFONT WindowFont(const TFontDesc& font);
 // Tahoma 11 px, the window's own font.

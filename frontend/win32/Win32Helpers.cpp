@@ -1,6 +1,14 @@
 #include "frontend/win32/Win32Helpers.h"
 
+#include "frontend/win32/Win32Control.h"
+
 namespace quelvo::frontend::win32 {
+
+void Repaint(HWND hwnd)
+{
+    if (Win32Node* node = Win32Node::FromHandle(hwnd))
+        node->RepaintSelf();
+}
 
 bool MouseDownMessage(UINT message, WPARAM, TMouseButton* button)
 {

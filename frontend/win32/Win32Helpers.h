@@ -13,11 +13,8 @@ namespace quelvo::frontend::win32 {
 
 inline RECT ToRect(TRect r) { return RECT{r.left, r.top, r.left + r.width, r.top + r.height}; }
 
-inline void Repaint(HWND hwnd)
-{
-    if (hwnd)
-        InvalidateRect(hwnd, nullptr, FALSE);
-}
+// Repaints a control's window at once, through its own buffer.
+void Repaint(HWND hwnd);
 
 inline SIZE ClientSize(HWND hwnd)
 {

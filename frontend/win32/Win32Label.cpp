@@ -32,18 +32,15 @@ void Win32Label::PaintSelf(HDC dc)
     HGDIOBJ oldFont = SelectObject(dc, m_font);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(dc, ToColorRef(m_colour));
-    DrawTextW(dc, W(m_caption), static_cast<int>(m_caption.size()), &box,
-              DT_LEFT | DT_TOP | DT_NOPREFIX | (m_wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+    for (int strike = 0; strike < OverstrikeCount(m_font); ++strike) {
+        RECT at = box;
+        OffsetRect(&at, strike, 0);
+        DrawTextW(dc, W(m_caption), static_cast<int>(m_caption.size()), &at,
+                  DT_LEFT | DT_TOP | DT_NOPREFIX | (m_wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+    }
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
     SelectObject(dc, oldFont);
-}
-
-LRESULT Win32Label::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PAINT)
-        ++m_paints;
-    return Win32Node::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace quelvo::frontend::win32

@@ -17,20 +17,13 @@ public:
 
     std::u16string Caption() const override { return m_caption; }
     void SetCaption(const std::u16string& caption) override;
-    // Paints so far (tests: one per caption change).
-    int PaintCount() const { return m_paints; }
-
     void PaintSelf(HDC dc) override;
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     std::u16string m_caption;
     HFONT m_font;
     TColor m_colour;
     bool m_wordWrap;
-    int m_paints = 0;
 };
 
 }  // namespace quelvo::frontend::win32

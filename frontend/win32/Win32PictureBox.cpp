@@ -10,12 +10,21 @@ const wchar_t kPictureClass[] = L"QuelvoPicture";
 
 Win32PictureBox::Win32PictureBox(Win32Node* parent, std::string name, TRect bounds,
                                  const std::vector<std::uint8_t>& bytes)
-    : Win32Control(std::move(name)), m_picture(DecodePicture(bytes))
+    : Win32Control(std::move(name)), m_bytes(bytes)
 {
     RegisterNodeClass(kPictureClass);
     CreateNode(parent, kPictureClass, WS_VISIBLE, 0, ToRect(bounds));
 }
 
-void Win32PictureBox::PaintSelf(HDC dc) { m_picture.DrawBlended(dc, 0, 0); }
+void Win32PictureBox::PaintSelf(HDC dc)
+{
+    // Decoded when first shown: the pictures of pages not visited take no
+    // memory.
+    if (!m_bytes.empty()) {
+        m_picture = DecodePicture(m_bytes);
+        m_bytes = {};
+    }
+    m_picture.DrawBlended(dc, 0, 0);
+}
 
 }  // namespace quelvo::frontend::win32

@@ -18,6 +18,7 @@ public:
     void PaintSelf(HDC dc) override;
 
 private:
+    std::vector<std::uint8_t> m_bytes;  // the file, until first painted
     Win32Bitmap m_picture;
 };
 

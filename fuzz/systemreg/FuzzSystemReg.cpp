@@ -4,7 +4,9 @@
 // the .reg backup importer and the restore: as a backup restored into a
 // small Wine registry, and as a Wine registry a fixed backup is restored
 // into. A restore that succeeds must read back and must find nothing more
-// to add the second time.
+// to add the second time. A backup that is read names every key it lists;
+// one that is refused says why. Whatever the bytes, the text quelvo-restore
+// would print of them holds no control character and is valid UTF-8.
 
 #include "platform/files/RegExport.h"
 #include "platform/files/RegRestore.h"
@@ -53,6 +55,32 @@ void RestoreChecked(std::string_view target, const RegBackupContents& backup)
         std::abort();
 }
 
+// Whether printed text is safe: valid UTF-8 without C0, DEL or C1 controls.
+bool Printable(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x20 || b == 0x7F)
+            return false;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        const int extra = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+        if (!extra)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            if (i + static_cast<std::size_t>(k) >= text.size()
+                || (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
+                return false;
+        }
+        if (b == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+            return false;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -69,9 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         RegBackupContents backup;
         std::u16string backupError;
-        if (ReadRegBackup(bytes, &backup, &backupError))
+        if (ReadRegBackup(bytes, &backup, &backupError)) {
+            for (const RegKey* key : backup.keys) {
+                if (!key)
+                    std::abort();
+            }
             RestoreChecked(kTarget, backup);
-        else if (backupError.empty())
+        } else if (backupError.empty() || !Printable(PrintableText(backupError))) {
+            std::abort();
+        }
+        if (!Printable(PrintableText(bytes)))
             std::abort();
     }
     SystemRegDocument doc;

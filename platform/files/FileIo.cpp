@@ -1,57 +1,267 @@
 #include "platform/files/FileIo.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <cerrno>
-#include <cstdio>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quelvo::platform::files {
 
+namespace fs = std::filesystem;
+
 namespace {
-std::string Describe(const std::string& what, const std::filesystem::path& file, int err)
+
+std::string Describe(const std::string& what, const fs::path& file, int err)
 {
     return what + " " + file.string() + ": " + std::strerror(err);
 }
 
 bool Proceed(const ReplaceHook& hook, ReplaceStep step) { return !hook || hook(step); }
 
-}  // namespace
-
-bool FlushFolder(const std::filesystem::path& folder)
+const char* KindOf(mode_t mode)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISLNK(mode))
+        return "a symbolic link";
+    return "not a regular file";
 }
 
-bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error)
+std::string NotRegular(const fs::path& file, mode_t mode)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = Describe("cannot open", file, errno);
+    const std::string kind = KindOf(mode);
+    return file.string() + " is " + (kind.rfind("a ", 0) == 0 ? kind + ", not a regular file" : kind);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Whether `name` in the folder is the file `mine` (not a link or anything put there instead).
+bool NameIs(int dirfd, const std::string& name, const struct stat& mine)
+{
+    struct stat st {};
+    return ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(st, mine);
+}
+
+std::string RandomSuffix()
+{
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[8] = {};
+    if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        // Uniqueness only: the name is created exclusively, and retried.
+        static unsigned counter = 0;
+        const unsigned long long seed = static_cast<unsigned long long>(::getpid()) * 7919u + ++counter
+            + static_cast<unsigned long long>(std::time(nullptr));
+        std::memcpy(random, &seed, sizeof random);
+    }
+    std::string out;
+    for (unsigned char r : random)
+        out += kChars[r % (sizeof kChars - 1)];
+    return out;
+}
+
+// The first owner other than root among the candidates, or nothing.
+std::optional<FileOwner> FirstNonRoot(std::initializer_list<const struct stat*> candidates)
+{
+    for (const struct stat* st : candidates) {
+        if (st && st->st_uid != 0)
+            return FileOwner{st->st_uid, st->st_gid};
+    }
+    return std::nullopt;
+}
+
+std::optional<FileOwner> WriterOf(const fs::path& file, const struct stat* realFolder)
+{
+    if (!HasOwnerRights())
+        return std::nullopt;
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    struct stat folderLink {}, folderItself {}, fileLink {};
+    const bool linkedFolder = ::lstat(folder.c_str(), &folderLink) == 0 && S_ISLNK(folderLink.st_mode);
+    const bool namedFolder = ::stat(folder.c_str(), &folderItself) == 0;
+    const bool linkedFile = ::lstat(file.c_str(), &fileLink) == 0 && S_ISLNK(fileLink.st_mode);
+    return FirstNonRoot({linkedFolder ? &folderLink : nullptr, namedFolder ? &folderItself : nullptr,
+                         linkedFile ? &fileLink : nullptr, realFolder});
+}
+
+// `file` resolved once: the real folder and the name in it.
+bool Resolve(const fs::path& file, fs::path* folder, std::string* name, std::string* error)
+{
+    if (char* real = ::realpath(file.c_str(), nullptr)) {
+        const fs::path path(real);
+        std::free(real);
+        *folder = path.parent_path();
+        *name = path.filename().string();
+    } else if (errno == ENOENT) {
+        // No file yet (or a dangling link, which the new file replaces).
+        const fs::path named = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        char* realFolder = ::realpath(named.c_str(), nullptr);
+        if (!realFolder) {
+            *error = Describe("cannot find the folder", named, errno);
+            return false;
+        }
+        *folder = realFolder;
+        std::free(realFolder);
+        *name = file.filename().string();
+    } else {
+        *error = Describe("cannot resolve", file, errno);
         return false;
     }
+    if (name->empty() || *name == "." || *name == "..") {
+        *error = file.string() + " does not name a file";
+        return false;
+    }
+    return true;
+}
+
+// Opens the resolved folder and checks that the descriptor is that folder:
+// nothing on the way was swapped for a link in between.
+int OpenFolder(const fs::path& folder, std::string* error)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        *error = Describe("cannot open the folder", folder, errno);
+        return -1;
+    }
+    char where[PATH_MAX];
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(self.c_str(), where, sizeof where);
+    if (n > 0 && std::string_view(where, std::size_t(n)) != folder.string()) {
+        ::close(fd);
+        *error = "the folder " + folder.string() + " changed while it was opened (a link was put on its way)";
+        return -1;
+    }
+    return fd;
+}
+
+// Gives the unnamed file a name in the folder; false with errno.
+bool LinkInto(int fd, int dirfd, const std::string& name)
+{
+    if (::linkat(fd, "", dirfd, name.c_str(), AT_EMPTY_PATH) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    // Without the right to link by descriptor, through the process's own view of it.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+constexpr int kPublishAttempts = 16;
+
+}  // namespace
+
+bool HasOwnerRights() { return ::geteuid() == 0; }
+
+std::optional<FileOwner> WriterOf(const fs::path& file)
+{
+    fs::path folder;
+    std::string name, ignored;
+    struct stat real {};
+    const bool resolved = Resolve(file, &folder, &name, &ignored) && ::stat(folder.c_str(), &real) == 0;
+    return WriterOf(file, resolved ? &real : nullptr);
+}
+
+AsOwner::AsOwner(const std::optional<FileOwner>& owner)
+{
+    if (!owner || !HasOwnerRights() || owner->uid == 0)
+        return;
+    // setfsuid/setfsgid answer the previous value; -1 asks without changing.
+    m_gid = static_cast<gid_t>(::setfsgid(owner->gid));
+    m_uid = static_cast<uid_t>(::setfsuid(owner->uid));
+    m_switched = true;
+    m_ok = static_cast<gid_t>(::setfsgid(static_cast<gid_t>(-1))) == owner->gid
+        && static_cast<uid_t>(::setfsuid(static_cast<uid_t>(-1))) == owner->uid;
+}
+
+AsOwner::~AsOwner()
+{
+    if (!m_switched)
+        return;
+    ::setfsuid(m_uid);
+    ::setfsgid(m_gid);
+}
+
+int OpenFolderCreating(const fs::path& folder, std::string* error)
+{
+    const fs::path absolute = folder.is_absolute() ? folder : fs::current_path() / folder;
+    fs::path made;
+    for (const auto& part : absolute) {
+        made /= part;
+        struct stat st {};
+        if (::stat(made.c_str(), &st) == 0)
+            continue;
+        AsOwner as(WriterOf(made));
+        if (!as.Ok() || (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)) {
+            *error = Describe("cannot make the folder", made, errno);
+            return -1;
+        }
+    }
+    char* real = ::realpath(absolute.c_str(), nullptr);
+    if (!real) {
+        *error = Describe("cannot find the folder", absolute, errno);
+        return -1;
+    }
+    const fs::path resolved(real);
+    std::free(real);
+    return OpenFolder(resolved, error);
+}
+
+bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error, const ReadOptions& options)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (options.followLinks ? 0 : O_NOFOLLOW);
+    FileDescriptor fd(::open(file.c_str(), flags));
+    if (fd.Get() < 0) {
+        *error = errno == ELOOP && !options.followLinks ? file.string() + " is a symbolic link, not a regular file"
+                                                        : Describe("cannot open", file, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        *error = Describe("cannot read", file, errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = NotRegular(file, st.st_mode);
+        return false;
+    }
+    const auto tooLarge = [&] {
+        *error = file.string() + " is larger than " + std::to_string(options.maxBytes)
+            + " bytes, the most that is read; nothing was read";
+        return false;
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > options.maxBytes)
+        return tooLarge();
     bytes->clear();
+    bytes->reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0) {
             *error = Describe("cannot read", file, errno);
-            ::close(fd);
             return false;
         }
         if (n == 0)
             break;
+        if (bytes->size() + static_cast<std::size_t>(n) > options.maxBytes) {
+            bytes->clear();
+            return tooLarge();  // it grew while it was read
+        }
         bytes->append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     return true;
 }
 
@@ -68,90 +278,174 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, std::string* error,
-                 const ReplaceHook& hook)
+namespace {
+
+// One replacement: the folder opened once, and what the new file must be.
+class Replacement {
+public:
+    enum class Outcome { Placed, Taken, Failed };
+
+    Replacement(int dirfd, fs::path folder, std::string name, std::optional<FileOwner> writer,
+                std::optional<struct stat> original, std::string_view bytes, const ReplaceHook& hook)
+        : m_dirfd(dirfd), m_folder(std::move(folder)), m_name(std::move(name)), m_target(m_folder / m_name),
+          m_writer(writer), m_original(original), m_bytes(bytes), m_hook(hook)
+    {
+    }
+
+    // Makes a new file, writes it and renames it into place. Taken: someone
+    // who may write in the folder put something else under the new file's
+    // name before the rename (nothing was replaced) or under the file's
+    // name during it; the new file is then gone and a fresh one is needed.
+    Outcome Attempt(std::string* error)
+    {
+        m_error = error;
+        FileDescriptor fd;
+        struct stat mine {};
+        m_temporary.clear();
+        if (!Proceed(m_hook, ReplaceStep::CreateTemporary))
+            return Stopped("creating the temporary file");
+        {
+            AsOwner as(m_writer);
+            if (!as.Ok())
+                return Fail("cannot take the file rights of the owner of " + m_folder.string());
+            fd.Reset(::openat(m_dirfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            const bool named = fd.Get() < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL);
+            for (int attempt = 0; named && attempt < 100 && fd.Get() < 0; ++attempt) {
+                m_temporary = "." + m_name + ".quelvo-" + RandomSuffix();
+                fd.Reset(::openat(m_dirfd, m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                  0600));
+                if (fd.Get() < 0 && errno != EEXIST)
+                    break;
+            }
+            if (fd.Get() < 0) {
+                m_temporary.clear();
+                return Fail(Describe("cannot create a file in", m_folder, errno));
+            }
+            if (::fstat(fd.Get(), &mine) != 0)
+                return Fail(Describe("cannot create a file in", m_folder, errno), &mine);
+            if (!Proceed(m_hook, ReplaceStep::Write))
+                return Stopped("writing");
+            if (!WriteAll(fd.Get(), m_bytes))
+                return Fail(Describe("cannot write a new", m_target, errno), &mine);
+            if (!Proceed(m_hook, ReplaceStep::Flush))
+                return Stopped("flushing");
+            if (::fsync(fd.Get()) != 0)
+                return Fail(Describe("cannot flush the new", m_target, errno), &mine);
+        }
+        if (!Proceed(m_hook, ReplaceStep::Close))
+            return Stopped("closing");
+
+        // The old file's owner, group and mode, set on the new file itself
+        // (with this process's rights: changing the owner is beyond the writer's).
+        if (m_original) {
+            if ((mine.st_uid != m_original->st_uid || mine.st_gid != m_original->st_gid)
+                && ::fchown(fd.Get(), m_original->st_uid, m_original->st_gid) != 0 && HasOwnerRights())
+                return Fail(Describe("cannot give the new file the owner of", m_target, errno), &mine);
+            if (::fchmod(fd.Get(), m_original->st_mode & 07777) != 0)
+                return Fail(Describe("cannot give the new file the permissions of", m_target, errno), &mine);
+        }
+
+        if (m_temporary.empty()) {
+            for (int attempt = 0; attempt < 100 && m_temporary.empty(); ++attempt) {
+                const std::string candidate = "." + m_name + ".quelvo-" + RandomSuffix();
+                if (LinkInto(fd.Get(), m_dirfd, candidate))
+                    m_temporary = candidate;
+                else if (errno != EEXIST)
+                    return Fail(Describe("cannot name the new file in", m_folder, errno));
+            }
+            if (m_temporary.empty())
+                return Fail(Describe("cannot name the new file in", m_folder, EEXIST));
+        }
+        if (!Proceed(m_hook, ReplaceStep::Rename))
+            return Stopped("renaming");
+        // Checked before and after the rename: the rename never moves
+        // anything but the new file into place, and what it moved is known.
+        if (!NameIs(m_dirfd, m_temporary, mine))
+            return Outcome::Taken;
+        {
+            AsOwner as(m_writer);
+            if (!as.Ok())
+                return Fail("cannot take the file rights of the owner of " + m_folder.string(), &mine);
+            if (::renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0)
+                return Fail(Describe("cannot rename the new file over", m_target, errno), &mine);
+        }
+        return NameIs(m_dirfd, m_name, mine) ? Outcome::Placed : Outcome::Taken;
+    }
+
+private:
+    Outcome Stopped(const char* step)
+    {
+        *m_error = std::string("stopped before ") + step;
+        return Outcome::Failed;  // as a crash: a named temporary file stays behind
+    }
+
+    // Removes the new file's name when it still is the new file's.
+    Outcome Fail(std::string message, const struct stat* mine = nullptr)
+    {
+        if (mine && !m_temporary.empty() && NameIs(m_dirfd, m_temporary, *mine)) {
+            AsOwner as(m_writer);
+            if (as.Ok())
+                ::unlinkat(m_dirfd, m_temporary.c_str(), 0);
+        }
+        *m_error = std::move(message);
+        return Outcome::Failed;
+    }
+
+    int m_dirfd;
+    fs::path m_folder;
+    std::string m_name;
+    fs::path m_target;
+    std::optional<FileOwner> m_writer;
+    std::optional<struct stat> m_original;
+    std::string_view m_bytes;
+    const ReplaceHook& m_hook;
+    std::string m_temporary;
+    std::string* m_error = nullptr;
+};
+
+}  // namespace
+
+bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* error, const ReplaceHook& hook)
 {
-    return ReplaceFileWith(
-        file,
-        [&](const std::filesystem::path& temporary, std::string* err) {
-            const int fd = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            if (fd < 0) {
-                *err = Describe("cannot open", temporary, errno);
+    fs::path folder;
+    std::string name;
+    if (!Resolve(file, &folder, &name, error))
+        return false;
+    FileDescriptor dirfd(OpenFolder(folder, error));
+    if (dirfd.Get() < 0)
+        return false;
+    struct stat folderStat {};
+    if (::fstat(dirfd.Get(), &folderStat) != 0) {
+        *error = Describe("cannot open the folder", folder, errno);
+        return false;
+    }
+    std::optional<struct stat> original;
+    if (struct stat st {}; ::fstatat(dirfd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            *error = NotRegular(folder / name, st.st_mode) + "; it is not replaced";
+            return false;
+        }
+        original = st;
+    }
+    Replacement replacement(dirfd.Get(), folder, name, WriterOf(file, &folderStat), original, bytes, hook);
+    for (int attempt = 0; attempt < kPublishAttempts; ++attempt) {
+        switch (replacement.Attempt(error)) {
+        case Replacement::Outcome::Failed:
+            return false;
+        case Replacement::Outcome::Taken:
+            continue;
+        case Replacement::Outcome::Placed:
+            if (!Proceed(hook, ReplaceStep::FlushFolder)) {
+                *error = "stopped before flushing the folder";
                 return false;
             }
-            const bool ok = WriteAll(fd, bytes);
-            const int saved = errno;
-            ::close(fd);
-            if (!ok)
-                *err = Describe("cannot write", temporary, saved);
-            return ok;
-        },
-        error, hook);
-}
-
-bool ReplaceFileWith(const std::filesystem::path& file,
-                     const std::function<bool(const std::filesystem::path&, std::string*)>& write,
-                     std::string* error, const ReplaceHook& hook)
-{
-    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-    struct stat original {};
-    const bool hasOriginal = ::stat(file.c_str(), &original) == 0;
-
-    if (!Proceed(hook, ReplaceStep::CreateTemporary)) {
-        *error = "stopped before creating the temporary file";
-        return false;
+            ::fsync(dirfd.Get());  // the rename is done; a failed folder flush only delays durability
+            return true;
+        }
     }
-    std::string pattern = (folder / ("." + file.filename().string() + ".quelvo-XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        *error = Describe("cannot create a file in", folder, errno);
-        return false;
-    }
-    const std::filesystem::path temporary = pattern;
-    if (hasOriginal)
-        ::fchmod(fd, original.st_mode & 07777);
-    ::close(fd);
-
-    auto fail = [&](std::string message) {
-        std::error_code ec;
-        std::filesystem::remove(temporary, ec);
-        *error = std::move(message);
-        return false;
-    };
-    auto stopped = [&](const char* step) {
-        *error = std::string("stopped before ") + step;
-        return false;  // a crash leaves the temporary file behind
-    };
-
-    if (!Proceed(hook, ReplaceStep::Write))
-        return stopped("writing");
-    std::string writeError;
-    if (!write(temporary, &writeError)) {
-        return fail(writeError.empty() ? "cannot write " + temporary.string() : writeError);
-    }
-    if (!Proceed(hook, ReplaceStep::Flush))
-        return stopped("flushing");
-    const int wfd = ::open(temporary.c_str(), O_RDWR | O_CLOEXEC);
-    if (wfd < 0 || ::fsync(wfd) != 0) {
-        const int saved = errno;
-        if (wfd >= 0)
-            ::close(wfd);
-        return fail(Describe("cannot flush", temporary, saved));
-    }
-    if (!Proceed(hook, ReplaceStep::Close)) {
-        ::close(wfd);
-        return stopped("closing");
-    }
-    if (::close(wfd) != 0)
-        return fail(Describe("cannot close", temporary, errno));
-    if (!Proceed(hook, ReplaceStep::Rename))
-        return stopped("renaming");
-    if (::rename(temporary.c_str(), file.c_str()) != 0)
-        return fail(Describe("cannot rename the new file over", file, errno));
-    if (!Proceed(hook, ReplaceStep::FlushFolder))
-        return stopped("flushing the folder");
-    FlushFolder(folder);  // the rename is done; a failed folder flush only delays durability
-    return true;
+    *error = "another program kept renaming files in " + folder.string() + " while " + name
+        + " was replaced; check what " + (folder / name).string() + " holds now";
+    return false;
 }
 
 }  // namespace quelvo::platform::files

@@ -106,7 +106,11 @@ HostTarget::Drives WineDrives(const fs::path& prefix)
     return drives;
 }
 
-std::shared_ptr<RegBackup> Backups() { return std::make_shared<RegBackup>(DefaultBackupFolder()); }
+// Backups go to the invoking user's data folder, never into the target.
+std::shared_ptr<RegBackup> Backups(const fs::path& target)
+{
+    return std::make_shared<RegBackup>(DefaultBackupFolder(), target);
+}
 
 }  // namespace
 
@@ -256,7 +260,7 @@ std::unique_ptr<FileTarget> OpenWinePrefix(const fs::path& prefix, std::u16strin
     if (!store)
         return nullptr;
     auto env = WineEnvironment(*store);
-    store->SetBackup(Backups());
+    store->SetBackup(Backups(prefix));
     return std::make_unique<FileTarget>(std::move(store), std::move(env), WineDrives(prefix),
                                         u"Wine prefix " + PathText(prefix), true);
 }
@@ -281,7 +285,7 @@ std::unique_ptr<FileTarget> OpenWindowsInstallation(const fs::path& root, std::u
     if (auto v = StringValue(*store, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", u"ProgramFilesDir"))
         programs = Expand(env, *v);
     SetVariable(env, u"ProgramFiles", programs);
-    store->SetBackup(Backups());
+    store->SetBackup(Backups(root));
     return std::make_unique<FileTarget>(std::move(store), std::move(env), HostTarget::Drives{{u'C', root}},
                                         u"Windows installation " + PathText(root));
 }

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quelvo::platform::files {
 
@@ -20,6 +22,43 @@ hive_h* Hive(void* p) { return static_cast<hive_h*>(p); }
 std::u16string ErrnoText() { return FromUtf8(std::strerror(errno)); }
 
 }  // namespace
+
+bool CommitHiveToBytes(void* hive, std::string* bytes, std::string* error)
+{
+    const int fd = ::memfd_create("quelvo-hive", MFD_CLOEXEC);
+    if (fd < 0) {
+        *error = std::string("cannot make room in memory for the hive: ") + std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    // hivex commits to a path: the process's own view of the memory file.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (hivex_commit(Hive(hive), self.c_str(), 0) != 0) {
+        *error = std::string("hivex cannot write the hive: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = std::string("cannot read the hive hivex wrote: ") + std::strerror(errno);
+        return false;
+    }
+    bytes->resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < bytes->size()) {
+        const ssize_t n = ::pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *error = std::string("cannot read the hive hivex wrote: ") + std::strerror(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 bool ReadHiveSequenceNumbers(const std::filesystem::path& file, std::uint32_t* primary,
                              std::uint32_t* secondary)
@@ -173,16 +212,9 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
             return kWriteFault;
         }
     }
-    std::string writeError;
-    const bool written = ReplaceFileWith(
-        m_file,
-        [&](const std::filesystem::path& temporary, std::string* err) {
-            if (hivex_commit(Hive(m_hive), temporary.c_str(), 0) == 0)
-                return true;
-            *err = "hivex cannot write " + temporary.string() + ": " + std::strerror(errno);
-            return false;
-        },
-        &writeError, m_replaceHook);
+    std::string bytes, writeError;
+    const bool written = CommitHiveToBytes(m_hive, &bytes, &writeError)
+        && ReplaceFile(m_file, bytes, &writeError, m_replaceHook);
     if (!written) {
         *message = u"Cannot rewrite " + where + u": " + FromUtf8(writeError);
         Reopen(&reopenError);

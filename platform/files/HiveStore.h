@@ -48,6 +48,11 @@ private:
     ReplaceHook m_replaceHook;
 };
 
+// The hive as hivex commits it, in memory: hivex writes into a memory file of
+// this process's own, never to a path in the target's folder; the bytes then
+// go through ReplaceFile. False and a message.
+bool CommitHiveToBytes(void* hive /* hive_h */, std::string* bytes, std::string* error);
+
 // The two sequence numbers of a hive's base block, or false when the file
 // is too short or not a hive.
 bool ReadHiveSequenceNumbers(const std::filesystem::path& file, std::uint32_t* primary,

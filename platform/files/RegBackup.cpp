@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quelvo::platform::files {
@@ -20,19 +22,33 @@ std::filesystem::path DefaultBackupFolder()
     std::filesystem::path base;
     if (xdg && *xdg == '/') {
         base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
+        base = std::filesystem::path(home) / ".local" / "share";
     } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
+        // Never a shared folder such as /tmp, where another user could have
+        // made the folders first: the account's own home.
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        char buffer[4096];
+        if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) != 0 || !found || !found->pw_dir
+            || found->pw_dir[0] != '/')
+            return "/nonexistent/quelvo/backups";
+        base = std::filesystem::path(found->pw_dir) / ".local" / "share";
     }
     return base / "quelvo" / "backups";
 }
 
-RegBackup::RegBackup(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+RegBackup::RegBackup(std::filesystem::path folder, std::filesystem::path target)
+    : m_folder(std::move(folder)), m_target(std::move(target))
+{
+}
 
 RegBackup::~RegBackup()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_dirfd >= 0)
+        ::close(m_dirfd);
 }
 
 bool RegBackup::Export(RegKey& key, std::u16string* message)
@@ -45,7 +61,7 @@ bool RegBackup::Flush(std::u16string* message)
     if (m_fd < 0)
         return true;  // nothing written yet
     // The folder's entry for a new file is made durable once.
-    if (::fsync(m_fd) != 0 || (!m_folderFlushed && !FlushFolder(m_folder))) {
+    if (::fsync(m_fd) != 0 || (!m_folderFlushed && ::fsync(m_dirfd) != 0)) {
         *message = u"Cannot write the backup file " + FromUtf8(m_file.string()) + u": "
             + FromUtf8(std::strerror(errno));
         return false;
@@ -54,37 +70,79 @@ bool RegBackup::Flush(std::u16string* message)
     return true;
 }
 
+namespace {
+
+// Whether `inner` (a resolved folder) is `outer` or lies below it.
+bool IsInside(const std::filesystem::path& inner, const std::filesystem::path& outer)
+{
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(outer, ec);
+    if (ec)
+        return false;
+    auto it = inner.begin();
+    for (const auto& part : real) {
+        if (it == inner.end() || *it != part)
+            return false;
+        ++it;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool RegBackup::Append(RegKey& key, std::u16string* message)
 {
     const std::string body = EncodeUtf16Le(ExportRegKeyTree(key, u"HKEY_LOCAL_MACHINE")).substr(2);
     if (m_fd < 0) {
+        const std::u16string where = FromUtf8(m_folder.string());
+        std::string error;
+        if (m_dirfd < 0)
+            m_dirfd = OpenFolderCreating(m_folder, &error);
+        if (m_dirfd < 0) {
+            *message = u"Cannot create a backup file in " + where + u": " + FromUtf8(error);
+            return false;
+        }
         std::error_code ec;
-        std::filesystem::create_directories(m_folder, ec);
+        const auto real = std::filesystem::canonical(m_folder, ec);
+        if (!m_target.empty() && !ec && IsInside(real, m_target)) {
+            *message = u"The backup folder " + where + u" lies inside " + FromUtf8(m_target.string())
+                + u", the registry's own folder; backups are never written there. Set XDG_DATA_HOME to a folder "
+                  u"elsewhere.";
+            return false;
+        }
         char stamp[32];
         const std::time_t now = std::time(nullptr);
         std::tm tm{};
         gmtime_r(&now, &tm);
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+        int err = 0;
         for (int attempt = 0; attempt < 1000 && m_fd < 0; ++attempt) {
             std::string name = std::string("repair-") + stamp;
             if (attempt)
                 name += "-" + std::to_string(attempt);
-            const auto candidate = m_folder / (name + ".reg");
-            m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            name += ".reg";
+            AsOwner as(WriterOf(m_folder / name));
+            if (!as.Ok()) {
+                err = EPERM;
+                break;
+            }
+            m_fd = ::openat(m_dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            err = errno;
             if (m_fd >= 0)
-                m_file = candidate;
-            else if (errno != EEXIST)
+                m_file = m_folder / name;
+            else if (err != EEXIST)
                 break;
         }
         if (m_fd < 0) {
-            *message = u"Cannot create a backup file in " + FromUtf8(m_folder.string()) + u": "
-                + FromUtf8(std::strerror(errno));
+            *message = u"Cannot create a backup file in " + where + u": " + FromUtf8(std::strerror(err));
             return false;
         }
+        // Whatever the umask, only the owner reads a backup.
+        ::fchmod(m_fd, 0600);
         if (!WriteAll(m_fd, EncodeUtf16Le(RegFileHeader()))) {
             *message = u"Cannot write the backup file " + FromUtf8(m_file.string());
             ::close(m_fd);
-            ::unlink(m_file.c_str());
+            ::unlinkat(m_dirfd, m_file.filename().c_str(), 0);
             m_fd = -1;
             m_file.clear();
             return false;

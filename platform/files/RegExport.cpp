@@ -1,9 +1,12 @@
 #include "platform/files/RegExport.h"
 
 #include "platform/Text.h"
+#include "platform/NameCase.h"
 #include "platform/files/SystemRegFile.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace quelvo::platform::files {
 
@@ -231,7 +234,92 @@ std::u16string LineError(std::size_t line, std::u16string_view what)
 
 }  // namespace
 
-bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error)
+namespace {
+
+// A key of an export as the file lists it: its path below
+// HKEY_LOCAL_MACHINE as written, the line naming it, and its values.
+struct Section {
+    std::u16string_view path;
+    std::size_t line = 0;
+    std::vector<RegValue> values;
+};
+
+// The next non-empty component of a path ("A\\B" has two), or false.
+bool NextComponent(std::u16string_view path, std::size_t& pos, std::u16string_view* part)
+{
+    while (pos < path.size() && path[pos] == u'\\')
+        ++pos;
+    if (pos >= path.size())
+        return false;
+    std::size_t end = path.find(u'\\', pos);
+    if (end == std::u16string_view::npos)
+        end = path.size();
+    *part = path.substr(pos, end - pos);
+    pos = end;
+    return true;
+}
+
+// Registry order of two paths: component by component, as sub-keys sort.
+bool PathLess(std::u16string_view a, std::u16string_view b)
+{
+    // Paths of one export share long prefixes: start with the component
+    // where they first differ.
+    const auto differ = std::mismatch(a.begin(), a.begin() + std::ptrdiff_t(std::min(a.size(), b.size())), b.begin());
+    const std::size_t p = std::size_t(differ.first - a.begin());
+    if (p == a.size() && p == b.size())
+        return false;
+    const std::size_t slash = a.substr(0, p).rfind(u'\\');
+    const std::size_t start = slash == std::u16string_view::npos ? 0 : slash + 1;
+    a.remove_prefix(start);
+    b.remove_prefix(start);
+    std::size_t i = 0, j = 0;
+    std::u16string_view x, y;
+    for (;;) {
+        const bool hasX = NextComponent(a, i, &x);
+        const bool hasY = NextComponent(b, j, &y);
+        if (!hasX || !hasY)
+            return !hasX && hasY;
+        if (const int order = CompareNames(x, y))
+            return order < 0;
+    }
+}
+
+// Values as SetValue leaves them when set one after another: a name given
+// again replaces the earlier value in its place.
+std::vector<RegValue> MergeSameNames(std::vector<RegValue> values)
+{
+    if (values.size() < 2)
+        return values;
+    std::vector<std::size_t> byName(values.size());
+    for (std::size_t i = 0; i < byName.size(); ++i)
+        byName[i] = i;
+    std::stable_sort(byName.begin(), byName.end(),
+                     [&](std::size_t a, std::size_t b) { return KeyNameLess(values[a].name, values[b].name); });
+    std::vector<bool> keep(values.size(), true);
+    for (std::size_t at = 0; at < byName.size();) {
+        std::size_t end = at + 1;
+        while (end < byName.size() && NamesEqual(values[byName[at]].name, values[byName[end]].name))
+            ++end;
+        if (end - at > 1) {
+            values[byName[at]] = std::move(values[byName[end - 1]]);
+            for (std::size_t i = at + 1; i < end; ++i)
+                keep[byName[i]] = false;
+        }
+        at = end;
+    }
+    std::vector<RegValue> merged;
+    merged.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (keep[i])
+            merged.push_back(std::move(values[i]));
+    }
+    return merged;
+}
+
+}  // namespace
+
+bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error,
+                   std::vector<RegKey*>* listed)
 {
     std::u16string ignored;
     if (!error)
@@ -242,7 +330,11 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
         *error = LineError(1, u"not a registry export (no \"Windows Registry Editor Version 5.00\")");
         return false;
     }
-    RegKey* key = nullptr;
+    // First every line is read into sections, so that a malformed line
+    // leaves the tree alone; then the keys are made in registry order, each
+    // added at the end of its parent's sub-keys, whatever order the file has.
+    std::vector<Section> sections;
+    Section* key = nullptr;
     while (reader.Next(&line)) {
         const std::size_t lineNumber = reader.number;
         if (line.empty() || line[0] == u';')
@@ -256,25 +348,28 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
             key = nullptr;
             if (!path.empty() && path[0] == u'-')
                 continue;  // a deletion: nothing to restore
+            bool machine = false;
             for (std::u16string_view root : {std::u16string_view(u"HKEY_LOCAL_MACHINE"), std::u16string_view(u"HKLM")}) {
                 if (path.size() >= root.size() && EqualsIgnoreCaseAscii(path.substr(0, root.size()), root)
                     && (path.size() == root.size() || path[root.size()] == u'\\')) {
-                    key = &machineRoot;
+                    machine = true;
                     path.remove_prefix(root.size());
                     break;
                 }
             }
-            if (!key) {
+            if (!machine) {
                 *error = LineError(lineNumber, u"only HKEY_LOCAL_MACHINE keys can be restored");
                 return false;
             }
-            const auto parts = SplitKeyPath(path);
-            if (parts.size() > kMaxKeyDepth) {
+            std::size_t depth = 0, pos = 0;
+            std::u16string_view part;
+            while (NextComponent(path, pos, &part))
+                ++depth;
+            if (depth > kMaxKeyDepth) {
                 *error = LineError(lineNumber, u"a key path deeper than 512 levels");
                 return false;
             }
-            for (const auto& part : parts)
-                key = &key->AddChild(part);
+            key = &sections.emplace_back(Section{path, lineNumber, {}});
             continue;
         }
         if (line[0] != u'@' && line[0] != u'"') {
@@ -369,7 +464,38 @@ bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string
             *error = LineError(lineNumber, u"unrecognised value data");
             return false;
         }
-        key->SetValue(std::move(value));
+        key->values.push_back(std::move(value));
+    }
+
+    std::vector<std::size_t> order(sections.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Stable: a key listed twice gets its values in file order.
+    const auto less = [&](std::size_t a, std::size_t b) { return PathLess(sections[a].path, sections[b].path); };
+    if (!std::is_sorted(order.begin(), order.end(), less))
+        std::stable_sort(order.begin(), order.end(), less);
+    if (listed)
+        listed->assign(sections.size(), nullptr);
+    for (std::size_t at = 0; at < order.size();) {
+        // A key listed more than once gets the values of every listing.
+        std::size_t end = at + 1;
+        while (end < order.size() && !PathLess(sections[order[at]].path, sections[order[end]].path))
+            ++end;
+        RegKey* made = &machineRoot;
+        std::size_t pos = 0;
+        std::u16string_view part;
+        while (NextComponent(sections[order[at]].path, pos, &part))
+            made = &made->AddChild(part);
+        std::vector<RegValue> values(made->Values());
+        for (std::size_t i = at; i < end; ++i) {
+            Section& section = sections[order[i]];
+            std::move(section.values.begin(), section.values.end(), std::back_inserter(values));
+            section.values = {};
+            if (listed)
+                (*listed)[order[i]] = made;
+        }
+        made->ReplaceValues(MergeSameNames(std::move(values)));
+        at = end;
     }
     return true;
 }

@@ -34,8 +34,11 @@ std::u16string DecodeTextFile(std::string_view bytes);
 // Restores the keys of a .reg file into a tree whose root is
 // HKEY_LOCAL_MACHINE ("HKEY_LOCAL_MACHINE\" and "HKLM\" prefixes are
 // stripped). Returns false with a message naming the line on malformed
-// input; keys before that line are already restored.
-bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error);
+// input; the tree is not changed then. `listed`, when given, gets the key
+// each key line of the file names, in file order. Time and memory grow with
+// the file's size whatever the order of its keys.
+bool ImportRegFile(std::u16string_view text, RegKey& machineRoot, std::u16string* error,
+                   std::vector<RegKey*>* listed = nullptr);
 
 // POSIX builds only (RegBackup.cpp); the Windows store writes its own
 // backups with the functions above.
@@ -46,9 +49,13 @@ std::filesystem::path DefaultBackupFolder();
 // One backup file per repair session: created on the first export, each
 // export appended and flushed to disk before it returns. Inside a repair
 // batch the stores append each key and flush once, before the commit.
+// The file is created with mode 0600, exclusively (never through a link),
+// in the folder opened once (missing folders are made with mode 0700), as
+// the owner of that folder when this process has more rights. A backup is
+// never written inside `target`, the folder of the registry it backs up.
 class RegBackup {
 public:
-    explicit RegBackup(std::filesystem::path folder);
+    explicit RegBackup(std::filesystem::path folder, std::filesystem::path target = {});
     virtual ~RegBackup();
 
     // Exports the key with its values and sub-keys; false (and a message)
@@ -64,8 +71,10 @@ public:
 
 private:
     std::filesystem::path m_folder;
+    std::filesystem::path m_target;
     std::filesystem::path m_file;
     int m_fd = -1;
+    int m_dirfd = -1;
     bool m_folderFlushed = false;
 };
 

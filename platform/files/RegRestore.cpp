@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_set>
 #include <sys/stat.h>
 
 namespace quelvo::platform::files {
@@ -45,8 +46,8 @@ RestoreResult RestoreIntoWinePrefix(const fs::path& systemReg, const RegBackupCo
         return result;
     }
     std::string bytes, readError;
-    if (!ReadWholeFile(systemReg, &bytes, &readError)) {
-        result.error = FromUtf8(readError);
+    if (!ReadWholeFile(systemReg, &bytes, &readError, {.maxBytes = kMaxRegistryFileBytes})) {
+        result.error = FromUtf8(readError) + u"; nothing was written.";
         return result;
     }
     std::string text;
@@ -56,7 +57,7 @@ RestoreResult RestoreIntoWinePrefix(const fs::path& systemReg, const RegBackupCo
         return result;  // every key exists: the file stays as it is
 
     std::string again;
-    if (!ReadWholeFile(systemReg, &again, &readError) || again != bytes) {
+    if (!ReadWholeFile(systemReg, &again, &readError, {.maxBytes = kMaxRegistryFileBytes}) || again != bytes) {
         result.restored.clear();
         result.error = where + u" changed on disk while it was read; nothing was written. Restore again.";
         return result;
@@ -95,6 +96,13 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
         return result;
     if (add.empty())
         return result;
+    if (add.size() > kMaxHiveRestoreKeys) {
+        result.kept.clear();
+        result.error = u"The backup would add " + IntToText(static_cast<long long>(add.size()))
+            + u" keys to the hive " + where + u"; a restore into a hive adds at most "
+            + IntToText(static_cast<long long>(kMaxHiveRestoreKeys)) + u". Nothing was written.";
+        return result;
+    }
 
     hive_h* h = hivex_open(hiveFile.c_str(), HIVEX_OPEN_WRITE);
     if (!h) {
@@ -120,28 +128,30 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
         return node;
     };
     for (const NewKey& key : add) {
-        for (const auto& part : key.path) {
+        const std::vector<std::u16string> path = key.Path();
+        const std::u16string shown = ShownKeyPath(key.ShownPath());
+        for (const auto& part : path) {
             if (part.find(u'\0') != std::u16string::npos) {
-                result.error = u"The key " + ShownKeyPath(key.shownPath) + u" has a name a hive cannot hold; nothing was written.";
+                result.error = u"The key " + shown + u" has a name a hive cannot hold; nothing was written.";
                 return result;
             }
         }
-        std::vector<std::u16string> parentPath(key.path.begin(), key.path.end() - 1);
+        std::vector<std::u16string> parentPath(path.begin(), path.end() - 1);
         const hive_node_h parent = nodeOf(parentPath);
-        const hive_node_h node = parent ? hivex_node_add_child(h, parent, ToUtf8(key.path.back()).c_str()) : 0;
+        const hive_node_h node = parent ? hivex_node_add_child(h, parent, ToUtf8(path.back()).c_str()) : 0;
         if (!node) {
-            result.error = u"Cannot add " + ShownKeyPath(key.shownPath) + u" to the hive " + where + u": " + ErrnoText()
+            result.error = u"Cannot add " + shown + u" to the hive " + where + u": " + ErrnoText()
                 + u"; nothing was written.";
             return result;
         }
-        made[LowerKeyPath(key.path)] = node;
+        made[LowerKeyPath(path)] = node;
 
         std::vector<std::string> names;
         std::vector<hive_set_value> values;
         names.reserve(key.source->Values().size());
         for (const RegValue& v : key.source->Values()) {
             if (v.name.find(u'\0') != std::u16string::npos) {
-                result.error = u"A value of " + ShownKeyPath(key.shownPath) + u" has a name a hive cannot hold; nothing was written.";
+                result.error = u"A value of " + shown + u" has a name a hive cannot hold; nothing was written.";
                 return result;
             }
             names.push_back(ToUtf8(v.name));
@@ -152,28 +162,20 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
                               reinterpret_cast<char*>(const_cast<std::uint8_t*>(v.data.data()))});
         }
         if (!values.empty() && hivex_node_set_values(h, node, values.size(), values.data(), 0) != 0) {
-            result.error = u"The values of " + ShownKeyPath(key.shownPath) + u" do not fit the hive " + where + u": "
+            result.error = u"The values of " + shown + u" do not fit the hive " + where + u": "
                 + ErrnoText() + u"; nothing was written.";
             return result;
         }
     }
 
-    std::string writeError;
-    const bool written = ReplaceFileWith(
-        hiveFile,
-        [&](const fs::path& temporary, std::string* err) {
-            if (hivex_commit(h, temporary.c_str(), 0) == 0)
-                return true;
-            *err = "hivex cannot write " + temporary.string() + ": " + std::strerror(errno);
-            return false;
-        },
-        &writeError, replaceHook);
+    std::string bytes, writeError;
+    const bool written = CommitHiveToBytes(h, &bytes, &writeError) && ReplaceFile(hiveFile, bytes, &writeError, replaceHook);
     if (!written) {
         result.error = u"Cannot rewrite " + where + u": " + FromUtf8(writeError) + u"; it is unchanged.";
         return result;
     }
     for (const NewKey& key : add)
-        result.restored.push_back(ShownKeyPath(key.shownPath));
+        result.restored.push_back(ShownKeyPath(key.ShownPath()));
     return result;
 }
 
@@ -193,9 +195,14 @@ std::vector<BackupListing> ListBackups(const fs::path& folder)
 {
     std::vector<BackupListing> list;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
+        std::error_code typeError;
+        // Only files are listed; each is read as ReadRegBackupFile allows (a
+        // link is listed with the reason it is not read).
         if (!EqualsIgnoreCaseAscii(FromUtf8(entry.path().extension().string()), u".reg")
-            || !entry.is_regular_file(ec))
+            || !entry.is_regular_file(typeError))
             continue;
         BackupListing item;
         item.file = entry.path();
@@ -212,24 +219,19 @@ std::vector<BackupListing> ListBackups(const fs::path& folder)
             item.time = timegm(&tm);
         } else {
             struct stat st {};
-            if (::stat(entry.path().c_str(), &st) == 0)
+            if (::lstat(entry.path().c_str(), &st) == 0)
                 item.time = st.st_mtime;
         }
-        std::string bytes, readError;
         RegBackupContents backup;
-        if (!ReadWholeFile(entry.path(), &bytes, &readError)) {
-            item.error = FromUtf8(readError);
-        } else if (ReadRegBackup(bytes, &backup, &item.error)) {
-            std::set<std::u16string> listed;
-            for (const auto& key : backup.keys)
-                listed.insert(LowerKeyPath(key));
-            std::set<std::u16string> shown;
-            for (const auto& key : backup.keys) {
+        if (ReadRegBackupFile(entry.path(), &backup, &item.error)) {
+            const std::unordered_set<const RegKey*> listed(backup.keys.begin(), backup.keys.end());
+            std::unordered_set<const RegKey*> shown;
+            for (const RegKey* key : backup.keys) {
                 bool below = false;
-                for (std::size_t n = 1; n < key.size() && !below; ++n)
-                    below = listed.count(LowerKeyPath({key.begin(), key.begin() + static_cast<std::ptrdiff_t>(n)})) > 0;
-                if (!below && shown.insert(LowerKeyPath(key)).second)
-                    item.keys.push_back(ShownKeyPath(key));
+                for (const RegKey* up = key->Parent(); up && !below; up = up->Parent())
+                    below = listed.count(up) > 0;
+                if (!below && shown.insert(key).second)
+                    item.keys.push_back(ShownKeyPath(key->PathComponents()));
             }
             item.keyCount = listed.size();
         }

@@ -14,6 +14,7 @@
 #include "platform/files/FileIo.h"
 #include "platform/files/RegTree.h"
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -27,19 +28,37 @@ namespace quelvo::platform::files {
 class FileTarget;
 
 // A backup read back: its keys in a tree whose root is HKEY_LOCAL_MACHINE,
-// and the paths (below HKEY_LOCAL_MACHINE) of the keys the file lists, in
-// file order.
+// and the keys the file lists, in file order (a key listed twice is here
+// twice).
 struct RegBackupContents {
     std::unique_ptr<RegKey> root;
-    std::vector<std::vector<std::u16string>> keys;
+    std::vector<RegKey*> keys;
 };
+
+// The largest backup read. A repair's backup holds a few keys for each
+// broken extension: kilobytes, and well under a megabyte for every extension
+// of a machine. A larger file is refused before it is read.
+inline constexpr std::uint64_t kMaxBackupBytes = 64ull << 20;
 
 // Reads a backup's bytes. Refuses, with a message, a file that is not a
 // registry export, one cut short (an odd UTF-16 length, NUL characters, no
 // line end or closing blank line at the end, hex data continued past the
-// end), one that asks for deletions, and one naming any key that is not
+// end), text that is not valid UTF-8 or UTF-16 (a lone surrogate, with its
+// line), one that asks for deletions, and one naming any key that is not
 // below HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
 bool ReadRegBackup(std::string_view bytes, RegBackupContents* backup, std::u16string* error);
+
+// Reads a backup file: a regular file named as itself (a link, a FIFO, a
+// device or a folder is refused before anything is read), at most
+// kMaxBackupBytes; then as ReadRegBackup. The message names the file.
+bool ReadRegBackupFile(const std::filesystem::path& file, RegBackupContents* backup, std::u16string* error);
+
+// Text made safe for a terminal: control characters (C0, DEL, C1) and the
+// characters that reorder text (bidirectional overrides and isolates) are
+// shown escaped ("\x1b", "\u202e"), and so is every byte that is not
+// valid UTF-8.
+std::string PrintableText(std::string_view utf8);
+std::string PrintableText(std::u16string_view text);
 
 struct RestoreResult {
     std::vector<std::u16string> restored;  // keys written, "HKEY_LOCAL_MACHINE\..."
@@ -63,6 +82,12 @@ struct RestoreOptions {
 
 RestoreResult RestoreIntoWinePrefix(const std::filesystem::path& systemReg, const RegBackupContents& backup,
                                     const RestoreOptions& options = {});
+// hivex rewrites a key's whole list of sub-keys for each key it adds, so a
+// restore into a hive takes time and memory that grow with the square of the
+// keys it adds (5,000 keys: about 20 s and 220 MiB). More are refused before
+// anything is written.
+inline constexpr std::size_t kMaxHiveRestoreKeys = 5000;
+
 RestoreResult RestoreIntoHive(const std::filesystem::path& hive, const RegBackupContents& backup,
                               const ReplaceHook& replaceHook = {});
 // Into the file behind a target chosen by ChooseTarget.

@@ -1,13 +1,13 @@
 #include "platform/files/RestorePlan.h"
 
 #include "platform/Text.h"
+#include "platform/files/FileIo.h"
 #include "platform/files/RegExport.h"
 #include "platform/files/SystemRegFile.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
+#include <unordered_set>
 
 namespace quelvo::platform::files {
 
@@ -32,6 +32,15 @@ std::u16string ShownKeyPath(const std::vector<std::u16string>& parts) { return u
 
 std::u16string LowerKeyPath(const std::vector<std::u16string>& parts) { return ToLowerAscii(Join(parts)); }
 
+std::vector<std::u16string> NewKey::Path() const
+{
+    std::vector<std::u16string> parts = existing->PathComponents();
+    std::vector<std::u16string> shown = source->PathComponents();
+    parts.insert(parts.end(), std::make_move_iterator(shown.begin() + static_cast<std::ptrdiff_t>(parts.size())),
+                 std::make_move_iterator(shown.end()));
+    return parts;
+}
+
 }  // namespace restore
 
 using namespace restore;
@@ -51,7 +60,7 @@ bool StartsWithLine(std::u16string_view text, std::u16string_view first)
 }
 
 // What a backup may hold, line by line, before the importer reads it.
-bool CheckBackupLines(std::u16string_view text, std::vector<std::vector<std::u16string>>* keys, std::u16string* error)
+bool CheckBackupLines(std::u16string_view text, std::u16string* error)
 {
     std::size_t pos = 0;
     std::size_t number = 0;
@@ -84,7 +93,7 @@ bool CheckBackupLines(std::u16string_view text, std::vector<std::vector<std::u16
                     + u"; a backup only adds keys back, so nothing is restored from this file.";
                 return false;
             }
-            std::vector<std::u16string> parts = SplitKeyPath(path);
+            const std::vector<std::u16string> parts = SplitKeyPath(path);
             const bool inside = parts.size() >= 4
                 && (EqualsIgnoreCaseAscii(parts[0], kMachine) || EqualsIgnoreCaseAscii(parts[0], u"HKLM"))
                 && EqualsIgnoreCaseAscii(parts[1], u"SOFTWARE") && EqualsIgnoreCaseAscii(parts[2], u"Classes");
@@ -99,8 +108,6 @@ bool CheckBackupLines(std::u16string_view text, std::vector<std::vector<std::u16
                     return false;
                 }
             }
-            parts.erase(parts.begin());
-            keys->push_back(std::move(parts));
             continue;
         }
         if (line[0] == u'"' || line[0] == u'@') {
@@ -126,51 +133,48 @@ bool CheckBackupLines(std::u16string_view text, std::vector<std::vector<std::u16
 // reported as kept.
 class Planner {
 public:
-    Planner(const RegBackupContents& backup, RestoreResult* result) : m_result(result)
+    Planner(const RegBackupContents& backup, RestoreResult* result)
+        : m_result(result), m_listed(backup.keys.begin(), backup.keys.end())
     {
-        for (const auto& key : backup.keys)
-            m_listed.insert(LowerKeyPath(key));
     }
 
     bool Plan(RegKey& backupRoot, RegKey& targetRoot, std::vector<NewKey>* add)
     {
         m_add = add;
-        std::vector<std::u16string> path, shown;
-        return Walk(backupRoot, &targetRoot, path, shown);
+        return Walk(backupRoot, &targetRoot, &targetRoot, 0);
     }
 
 private:
-    bool Walk(RegKey& from, RegKey* into, std::vector<std::u16string>& path, std::vector<std::u16string>& shown)
+    // `into`: the target's key matching `from`, if it has one; `deepest`:
+    // the deepest of `from` and its ancestors the target has.
+    bool Walk(RegKey& from, RegKey* into, RegKey* deepest, std::size_t depth)
     {
         for (const auto& child : from.Children()) {
             RegKey* existing = into ? into->Child(child->Name()) : nullptr;
-            path.push_back(existing ? existing->Name() : child->Name());
-            shown.push_back(child->Name());
-            if (!existing && path.size() <= 2) {
-                m_result->error = u"The target has no " + ShownKeyPath(shown) + u", so the backup does not fit it; nothing was written.";
+            if (!existing && depth < 2) {
+                m_result->error = u"The target has no " + ShownKeyPath(child->PathComponents())
+                    + u", so the backup does not fit it; nothing was written.";
                 return false;
             }
             if (existing && existing->isLink && !child->Children().empty()) {
-                m_result->error = u"In the target, " + ShownKeyPath(path)
+                m_result->error = u"In the target, " + ShownKeyPath(existing->PathComponents())
                     + u" is a symbolic link; keys below it are not restored through it, so nothing was written.";
                 return false;
             }
             if (existing) {
-                if (path.size() > 2 && m_listed.count(LowerKeyPath(shown)))
-                    m_result->kept.push_back(ShownKeyPath(shown));
+                if (depth >= 2 && m_listed.count(child.get()))
+                    m_result->kept.push_back(ShownKeyPath(child->PathComponents()));
             } else {
-                m_add->push_back({path, shown, child.get()});
+                m_add->push_back({child.get(), deepest});
             }
-            if (!Walk(*child, existing, path, shown))
+            if (!Walk(*child, existing, existing ? existing : deepest, depth + 1))
                 return false;
-            path.pop_back();
-            shown.pop_back();
         }
         return true;
     }
 
     RestoreResult* m_result;
-    std::set<std::u16string> m_listed;
+    std::unordered_set<const RegKey*> m_listed;
     std::vector<NewKey>* m_add = nullptr;
 };
 
@@ -225,17 +229,6 @@ std::string WineValueLine(const RegValue& v)
     return line + "\n";
 }
 
-RegKey* FindPath(RegKey& root, const std::vector<std::u16string>& path)
-{
-    RegKey* key = &root;
-    for (const auto& part : path) {
-        key = key->Child(part);
-        if (!key)
-            return nullptr;
-    }
-    return key;
-}
-
 }  // namespace
 
 bool restore::PlanRestore(const RegBackupContents& backup, RegKey& target, std::vector<NewKey>* add,
@@ -244,20 +237,119 @@ bool restore::PlanRestore(const RegBackupContents& backup, RegKey& target, std::
     return Planner(backup, result).Plan(*backup.root, target, add);
 }
 
-bool ReadRegBackup(std::string_view bytes, RegBackupContents* backup, std::u16string* error)
+namespace {
+
+std::u16string HexText(unsigned value, int digits)
 {
-    const bool utf16 = bytes.size() >= 2
-        && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
-    const std::u16string text = DecodeTextFile(bytes);
-    if (!StartsWithLine(text, u"Windows Registry Editor Version 5.00") && !StartsWithLine(text, u"REGEDIT4")) {
-        *error = u"not a registry export (.reg file): it does not start with \"Windows Registry Editor Version "
-                 u"5.00\".";
-        return false;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
+    return FromUtf8(buf);
+}
+
+// The code point of the UTF-8 sequence (of two bytes or more) at bytes[i],
+// and its length; 0 when it is not valid UTF-8 (a stray or missing
+// continuation byte, an overlong form, an encoded surrogate, a code point
+// above U+10FFFF).
+std::size_t Utf8SequenceAt(std::string_view bytes, std::size_t i, char32_t* cp)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char b0 = byte(i);
+    const int extra = b0 >= 0xC2 && b0 <= 0xDF ? 1 : b0 >= 0xE0 && b0 <= 0xEF ? 2 : b0 >= 0xF0 && b0 <= 0xF4 ? 3 : 0;
+    if (!extra)
+        return 0;
+    *cp = b0 & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        const std::size_t at = i + static_cast<std::size_t>(k);
+        if (at >= bytes.size() || (byte(at) & 0xC0) != 0x80)
+            return 0;
+        *cp = (*cp << 6) | (byte(at) & 0x3F);
     }
-    if (utf16 && bytes.size() % 2) {
-        *error = u"the file is cut short: it ends in the middle of a UTF-16 character.";
+    if ((extra == 2 && (*cp < 0x800 || (*cp >= 0xD800 && *cp <= 0xDFFF))) || (extra == 3 && (*cp < 0x10000 || *cp > 0x10FFFF)))
+        return 0;
+    return static_cast<std::size_t>(extra) + 1;
+}
+
+// The backup's text, decoded strictly: UTF-16 (little or big endian, by its
+// byte-order mark) whose surrogates come in pairs, or UTF-8 (mark optional)
+// without overlong forms, encoded surrogates or code points above
+// U+10FFFF. On the first fault, false with the line it is on; *text then
+// holds what came before it.
+bool DecodeStrictly(std::string_view bytes, std::u16string* text, std::u16string* error)
+{
+    std::size_t line = 1;
+    auto fault = [&](std::u16string what) {
+        *error = LineText(line) + what + u".";
         return false;
+    };
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    text->clear();
+    const bool little = bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE;
+    const bool big = bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF;
+    if (little || big) {
+        text->reserve(bytes.size() / 2);
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const char16_t c = little ? char16_t(byte(i) | (byte(i + 1) << 8)) : char16_t((byte(i) << 8) | byte(i + 1));
+            if (c >= 0xD800 && c <= 0xDBFF) {
+                const std::size_t j = i + 2;
+                const char16_t next = j + 1 < bytes.size()
+                    ? (little ? char16_t(byte(j) | (byte(j + 1) << 8)) : char16_t((byte(j) << 8) | byte(j + 1)))
+                    : char16_t(0);
+                if (next < 0xDC00 || next > 0xDFFF)
+                    return fault(u"a lone UTF-16 surrogate (U+" + HexText(c, 4) + u"): the file is not text");
+                *text += c;
+                *text += next;
+                i = j;
+                continue;
+            }
+            if (c >= 0xDC00 && c <= 0xDFFF)
+                return fault(u"a lone UTF-16 surrogate (U+" + HexText(c, 4) + u"): the file is not text");
+            if (c == u'\n')
+                ++line;
+            *text += c;
+        }
+        if (bytes.size() % 2)
+            return fault(u"the file is cut short: it ends in the middle of a UTF-16 character");
+        return true;
     }
+    std::size_t i = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    text->reserve(bytes.size() - i);
+    while (i < bytes.size()) {
+        const unsigned char b0 = byte(i);
+        if (b0 < 0x80) {
+            if (b0 == '\n')
+                ++line;
+            *text += char16_t(b0);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = Utf8SequenceAt(bytes, i, &cp);
+        if (!length)
+            return fault(u"bytes that are not valid UTF-8 (0x" + HexText(b0, 2) + u" at byte "
+                         + IntToText(static_cast<long long>(i)) + u"): the file is not UTF-8 text");
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            *text += char16_t(0xD800 + (cp >> 10));
+            *text += char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            *text += char16_t(cp);
+        }
+        i += length;
+    }
+    return true;
+}
+
+constexpr std::u16string_view kNotAnExport =
+    u"not a registry export (.reg file): it does not start with \"Windows Registry Editor Version 5.00\".";
+
+bool IsExportStart(std::u16string_view text)
+{
+    return StartsWithLine(text, u"Windows Registry Editor Version 5.00") || StartsWithLine(text, u"REGEDIT4");
+}
+
+// The checks and the import of a decoded backup.
+bool ReadBackupText(std::u16string_view text, RegBackupContents* backup, std::u16string* error)
+{
     if (text.find(u'\0') != std::u16string::npos) {
         *error = u"the file holds NUL characters: it is damaged or cut short.";
         return false;
@@ -274,19 +366,92 @@ bool ReadRegBackup(std::string_view bytes, RegBackupContents* backup, std::u16st
         *error = u"the file is cut short: it does not end with the blank line that closes every key.";
         return false;
     }
-    RegBackupContents read;
-    if (!CheckBackupLines(text, &read.keys, error))
+    if (!CheckBackupLines(text, error))
         return false;
+    RegBackupContents read;
     read.root = std::make_unique<RegKey>(u"", nullptr, nullptr);
     read.root->MarkLoaded();
     std::u16string importError;
-    if (!ImportRegFile(text, *read.root, &importError)) {
+    if (!ImportRegFile(text, *read.root, &importError, &read.keys)) {
         *error = importError;
         return false;
     }
     *backup = std::move(read);
     return true;
 }
+
+bool DecodeBackup(std::string_view bytes, std::u16string* text, std::u16string* error)
+{
+    std::u16string decodeError;
+    const bool decoded = DecodeStrictly(bytes, text, &decodeError);
+    // What does not even start as an export is named as such first.
+    if (!IsExportStart(*text)) {
+        *error = kNotAnExport;
+        return false;
+    }
+    if (!decoded)
+        *error = decodeError;
+    return decoded;
+}
+
+}  // namespace
+
+bool ReadRegBackup(std::string_view bytes, RegBackupContents* backup, std::u16string* error)
+{
+    std::u16string text;
+    return DecodeBackup(bytes, &text, error) && ReadBackupText(text, backup, error);
+}
+
+bool ReadRegBackupFile(const std::filesystem::path& file, RegBackupContents* backup, std::u16string* error)
+{
+    std::string bytes, readError;
+    ReadOptions options;
+    options.maxBytes = kMaxBackupBytes;
+    options.followLinks = false;
+    if (!ReadWholeFile(file, &bytes, &readError, options)) {
+        *error = FromUtf8(readError) + u".";
+        return false;
+    }
+    std::u16string text;
+    const bool decoded = DecodeBackup(bytes, &text, error);
+    std::string().swap(bytes);  // the file's bytes are not needed past this point
+    return decoded && ReadBackupText(text, backup, error);
+}
+
+std::string PrintableText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    char buf[16];
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = b0;
+        const std::size_t length = b0 < 0x80 ? 1 : Utf8SequenceAt(utf8, i, &cp);
+        if (!length) {
+            std::snprintf(buf, sizeof buf, "\\x%02x", b0);  // a byte that is not UTF-8
+            out += buf;
+            ++i;
+            continue;
+        }
+        const bool control = cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F);
+        const bool reorders = (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0x200E
+            || cp == 0x200F || cp == 0x061C;
+        if (control) {
+            std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(cp));
+            out += buf;
+        } else if (reorders) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(cp));
+            out += buf;
+        } else {
+            out.append(utf8.substr(i, length));
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string PrintableText(std::u16string_view text) { return PrintableText(ToUtf8(text)); }
 
 bool RestoreIntoSystemRegText(std::string_view bytes, const RegBackupContents& backup, long long unixSeconds,
                               std::string* text, RestoreResult* result)
@@ -305,57 +470,41 @@ bool RestoreIntoSystemRegText(std::string_view bytes, const RegBackupContents& b
     if (!PlanRestore(backup, target, &add, result))
         return false;
 
-    // Each new block goes before the first block that sorts after it, so a
-    // file in wineserver's order stays in order.
-    std::map<std::size_t, std::string> before;  // block index -> new blocks in front of it
+    // The plan is in the registry's order, so one pass puts each new block
+    // before the first block that sorts after it: a file in wineserver's
+    // order stays in order, and every old byte stays as it was.
+    std::string out = document.header;
+    out.reserve(bytes.size() + add.size() * 64);
+    std::size_t next = 0;  // the next old block
+    std::vector<std::u16string> restored;
+    restored.reserve(add.size());
     for (const NewKey& key : add) {
+        restored.push_back(ShownKeyPath(key.ShownPath()));
         if (key.source->Values().empty() && !key.source->Children().empty())
             continue;  // exists through its sub-keys, as wineserver writes it
-        std::string block = "\n" + FormatKeyHeader(key.path, unixSeconds);
+        const std::vector<std::u16string> path = key.Path();
+        std::string block = "\n" + FormatKeyHeader(path, unixSeconds);
         for (const RegValue& v : key.source->Values())
             block += WineValueLine(v);
-        std::size_t at = 0;
-        while (at < document.blocks.size() && !PathLess(key.path, document.blocks[at].path))
-            ++at;
-        before[at] += block;
-    }
-    for (const NewKey& key : add)
-        result->restored.push_back(ShownKeyPath(key.shownPath));
-
-    std::string out = document.header;
-    auto insert = [&](std::size_t index) {
-        auto it = before.find(index);
-        if (it == before.end())
-            return;
-        if (!out.empty() && out.back() != '\n')
-            out += '\n';
-        out += it->second;
-    };
-    for (std::size_t i = 0; i < document.blocks.size(); ++i) {
-        insert(i);
-        out += document.blocks[i].text;
-    }
-    insert(document.blocks.size());
-
-    // Read the new text back before anything is written: every planned key
-    // with exactly the backup's values, and every old key still there.
-    SystemRegDocument check;
-    if (!ParseSystemReg(out, &check, &parseError)) {
-        result->error = u"The restored registry would not read back (" + parseError + u"); nothing was written.";
-        return false;
-    }
-    RegKey back(u"", nullptr, nullptr);
-    back.MarkLoaded();
-    BuildTree(check, back);
-    for (const NewKey& key : add) {
-        RegKey* found = FindPath(back, key.path);
-        if (!found || found->Values() != key.source->Values()) {
-            result->restored.clear();
-            result->error = u"The restored key " + ShownKeyPath(key.shownPath)
+        // Read back before anything is written: the key with exactly the
+        // backup's values. Old blocks keep their bytes, and a new block goes
+        // only between two of them, so this is how wineserver reads it too.
+        SystemRegDocument check;
+        if (!ParseSystemReg("WINE REGISTRY Version 2\n" + block, &check, &parseError) || check.blocks.size() != 1
+            || check.blocks[0].path != path || check.blocks[0].values != key.source->Values()) {
+            result->error = u"The restored key " + restored.back()
                 + u" would not read back as the backup holds it; nothing was written.";
             return false;
         }
+        while (next < document.blocks.size() && !PathLess(path, document.blocks[next].path))
+            out += document.blocks[next++].text;
+        if (!out.empty() && out.back() != '\n')
+            out += '\n';
+        out += block;
     }
+    while (next < document.blocks.size())
+        out += document.blocks[next++].text;
+    result->restored = std::move(restored);
     *text = std::move(out);
     return true;
 }

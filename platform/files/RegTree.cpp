@@ -57,6 +57,11 @@ RegKey& RegKey::AddChild(std::u16string_view name)
 {
     // Loaders call this while m_childrenLoaded is already set, so no recursion.
     Children();
+    // Files list keys in order, mostly: those go at the end at once.
+    if (m_children.empty() || NameLess(m_children.back()->Name(), name)) {
+        m_children.push_back(std::make_unique<RegKey>(std::u16string(name), this, m_loader));
+        return *m_children.back();
+    }
     auto it = std::lower_bound(m_children.begin(), m_children.end(), name,
                                [](const std::unique_ptr<RegKey>& k, std::u16string_view n) {
                                    return KeyNameLess(k->Name(), n);
@@ -118,6 +123,12 @@ void RegKey::SetValue(RegValue value)
         }
     }
     m_values.push_back(std::move(value));
+}
+
+void RegKey::ReplaceValues(std::vector<RegValue> values)
+{
+    m_valuesLoaded = true;
+    m_values = std::move(values);
 }
 
 std::vector<std::u16string> RegKey::PathComponents() const

@@ -56,6 +56,8 @@ public:
     const RegValue* Value(std::u16string_view name);
     // Replaces a value of the same name (any case).
     void SetValue(RegValue value);
+    // Replaces every value at once (names must differ without regard to case).
+    void ReplaceValues(std::vector<RegValue> values);
 
     // Path from the tree's root, components joined by "\".
     std::u16string Path() const;

@@ -1,9 +1,10 @@
 // quelvo-restore FILE.reg: puts the keys of a repair's backup back into the
 // target the program checks (QUELVO_TARGET, $WINEPREFIX, ~/.wine); keys
 // that exist are left as they are. quelvo-restore --list: the backups.
+// Everything it prints, key names and messages alike, goes through
+// PrintableText: a backup's names never reach the terminal raw.
 
 #include "platform/Text.h"
-#include "platform/files/FileIo.h"
 #include "platform/files/FileTargets.h"
 #include "platform/files/RegExport.h"
 #include "platform/files/RegRestore.h"
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace {
@@ -18,20 +21,30 @@ namespace {
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
 
+// Set once the target holds the restored keys: a failure after that must not say "nothing was written".
+bool g_written = false;
+
 constexpr char kUsage[] =
     "usage: quelvo-restore FILE.reg   restore the keys a repair removed (from its backup)\n"
     "       quelvo-restore --list     list the backups with their dates and keys\n"
     "The target is the one the program checks: QUELVO_TARGET (a Wine prefix or a Windows\n"
     "installation), else $WINEPREFIX, else ~/.wine. Keys that exist are left as they are.\n";
 
-void Print(std::FILE* to, const std::u16string& text) { std::fprintf(to, "%s\n", ToUtf8(text).c_str()); }
+void Line(std::FILE* to, const std::string& text) { std::fprintf(to, "%s\n", PrintableText(text).c_str()); }
+void Line(std::FILE* to, const std::u16string& text) { std::fprintf(to, "%s\n", PrintableText(text).c_str()); }
+
+int Fail(const std::string& message)
+{
+    Line(stderr, "quelvo-restore: " + message);
+    return 1;
+}
 
 int List()
 {
     const auto folder = DefaultBackupFolder();
     const auto backups = ListBackups(folder);
     if (backups.empty()) {
-        std::printf("No backups in %s\n", folder.c_str());
+        Line(stdout, "No backups in " + folder.string());
         return 0;
     }
     for (const auto& backup : backups) {
@@ -39,56 +52,44 @@ int List()
         std::tm tm{};
         if (gmtime_r(&backup.time, &tm))
             std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", &tm);
-        std::printf("%s  %s\n", date, backup.file.c_str());
+        Line(stdout, std::string(date) + "  " + backup.file.string());
         if (!backup.error.empty()) {
-            std::printf("    cannot be restored: %s\n", ToUtf8(backup.error).c_str());
+            Line(stdout, u"    cannot be restored: " + backup.error);
             continue;
         }
         for (const auto& key : backup.keys)
-            std::printf("    %s\n", ToUtf8(key).c_str());
+            Line(stdout, u"    " + key);
         if (backup.keyCount > backup.keys.size())
-            std::printf("    (%zu keys in all, with those below them)\n", backup.keyCount);
+            Line(stdout, "    (" + std::to_string(backup.keyCount) + " keys in all, with those below them)");
     }
     return 0;
 }
 
 int Restore(const char* file)
 {
-    std::string bytes, readError;
-    if (!ReadWholeFile(file, &bytes, &readError)) {
-        std::fprintf(stderr, "quelvo-restore: %s\n", readError.c_str());
-        return 1;
-    }
     RegBackupContents backup;
     std::u16string error;
-    if (!ReadRegBackup(bytes, &backup, &error)) {
-        std::fprintf(stderr, "quelvo-restore: %s: %s Nothing was written.\n", file, ToUtf8(error).c_str());
-        return 1;
-    }
+    if (!ReadRegBackupFile(file, &backup, &error))
+        return Fail(std::string(file) + ": " + ToUtf8(error) + " Nothing was written.");
     TargetChoice choice = ChooseTarget();
-    if (!choice.target) {
-        std::fprintf(stderr, "quelvo-restore: %s Nothing was written.\n", ToUtf8(choice.error).c_str());
-        return 1;
-    }
-    std::printf("Restoring %s into the %s\n", file, ToUtf8(choice.target->Description()).c_str());
+    if (!choice.target)
+        return Fail(ToUtf8(choice.error) + " Nothing was written.");
+    Line(stdout, "Restoring " + std::string(file) + " into the " + ToUtf8(choice.target->Description()));
     const RestoreResult result = RestoreIntoTarget(*choice.target, backup);
-    if (!result.Ok()) {
-        std::fprintf(stderr, "quelvo-restore: %s\n", ToUtf8(result.error).c_str());
-        return 1;
-    }
+    if (!result.Ok())
+        return Fail(ToUtf8(result.error));
+    g_written = !result.restored.empty();
     for (const auto& key : result.restored)
-        Print(stdout, u"restored: " + key);
+        Line(stdout, u"restored: " + key);
     for (const auto& key : result.kept)
-        Print(stdout, u"exists already, left as it is: " + key);
+        Line(stdout, u"exists already, left as it is: " + key);
     std::printf("%zu key%s restored, %zu left as %s.\n", result.restored.size(),
                 result.restored.size() == 1 ? "" : "s", result.kept.size(),
                 result.kept.size() == 1 ? "it was" : "they were");
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
@@ -102,4 +103,25 @@ int main(int argc, char** argv)
         return Restore(argv[2]);
     std::fputs(kUsage, stderr);
     return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Every failure is a message and an exit status; the registry file is
+    // only ever replaced whole, so stopping before that leaves it as it was.
+    const auto outcome = [] {
+        return g_written ? std::string("; the keys were restored, but not all of them were listed.")
+                         : std::string("; nothing was written.");
+    };
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("not enough memory to finish" + outcome());
+    } catch (const std::exception& e) {
+        return Fail(e.what() + outcome());
+    } catch (...) {
+        return Fail("an unexpected failure" + outcome());
+    }
 }

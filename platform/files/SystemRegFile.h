@@ -22,6 +22,7 @@
 #include "platform/files/RegTree.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,9 @@ struct SystemRegDocument {
 // Key names longer than this, and deeper paths, are refused as malformed.
 inline constexpr std::size_t kMaxKeyNameLength = 255;
 inline constexpr std::size_t kMaxKeyDepth = 512;
+// A registry file larger than this is refused rather than read (a real
+// machine's system.reg is a few megabytes).
+inline constexpr std::uint64_t kMaxRegistryFileBytes = 1ull << 30;
 
 // Reads a whole file. On malformed input returns false and a message
 // starting "line N: ".

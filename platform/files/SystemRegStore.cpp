@@ -13,7 +13,7 @@ std::unique_ptr<SystemRegStore> SystemRegStore::Open(const std::filesystem::path
 {
     std::string bytes;
     std::string readError;
-    if (!ReadWholeFile(file, &bytes, &readError)) {
+    if (!ReadWholeFile(file, &bytes, &readError, {.maxBytes = kMaxRegistryFileBytes})) {
         *error = FromUtf8(readError);
         return nullptr;
     }
@@ -41,7 +41,7 @@ RegStatus SystemRegStore::CheckWritable(std::u16string* message)
     }
     std::string onDisk;
     std::string readError;
-    if (!ReadWholeFile(m_file, &onDisk, &readError)) {
+    if (!ReadWholeFile(m_file, &onDisk, &readError, {.maxBytes = kMaxRegistryFileBytes})) {
         *message = u"Cannot read the Wine registry: " + FromUtf8(readError);
         return kWriteFault;
     }

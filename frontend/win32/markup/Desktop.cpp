@@ -2,9 +2,7 @@
 
 #include "frontend/LinkTargets.h"
 #include "frontend/Services.h"
-#include "frontend/win32/Win32Control.h"
-
-#include <shellapi.h>
+#include "frontend/win32/DesktopShell.h"
 
 namespace quelvo::frontend::win32 {
 
@@ -16,7 +14,7 @@ void OpenWithDesktop(const std::u16string& target, HWND owner)
         opener(target);
         return;
     }
-    ShellExecuteW(owner, L"open", W(target), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOnDesktop(owner, target);
 }
 
 }  // namespace quelvo::frontend::win32

@@ -2,9 +2,17 @@
 
 // The markup engine's drawing surface over a GDI device context. Fonts are
 // made by face and point size at the device's density and kept for the
-// program's life; measuring and drawing both go through DrawTextW, so that
-// the widths the engine lays out with are the widths it draws.
+// program's life.
+//
+// Text is laid out with the fonts' design advances (font units scaled to the
+// pixel size, kept in 1/64 pixels) and drawn with ExtTextOutW at exactly the
+// glyph positions it was measured with, so that measuring and drawing agree
+// to the pixel whatever the rasteriser does. GDI's own extents cannot be
+// trusted for that: Wine measures a size that has an embedded bitmap strike
+// (its Tahoma at 8 to 12 points) by the hinted outlines, a tenth wider than
+// the bitmaps it then draws.
 
+#include "frontend/win32/Win32Gdi.h"
 #include "markup/engine/Surface.h"
 
 #include <windows.h>
@@ -18,8 +26,8 @@ namespace quelvo::frontend::win32 {
 class GdiSurface : public markup::Surface {
 public:
     // Draws on and measures with dc; dpi 0 takes the device's own. The
-    // context's font, text colour and background mode come back when the
-    // surface goes away.
+    // context's font, text colour, background mode and text alignment come
+    // back when the surface goes away.
     explicit GdiSurface(HDC dc, int dpi = 0);
     ~GdiSurface() override;
 
@@ -41,19 +49,31 @@ public:
     // lives as long as the program.
     static HFONT FontFor(const markup::FontSpec& font, int dpi);
 
+    // Line metrics of a font: where text sits on its baseline. A size drawn
+    // from an embedded bitmap strike takes the strike's own ascent and
+    // descent, the outline's otherwise.
+    struct LineMetrics {
+        int ascent = 0;
+        int descent = 0;
+    };
+    static LineMetrics MetricsFor(const markup::FontSpec& font, int dpi);
+
+    // One font as the surface keeps it (defined where it is used).
+    struct Face;
+
 private:
-    void UseFont() const;
+    Face& Current() const;
 
     HDC m_dc;
     int m_dpi;
     markup::FontSpec m_font;
-    mutable bool m_fontSelected = false;
+    mutable Face* m_face = nullptr;
     HGDIOBJ m_oldFont;
     COLORREF m_oldColour;
     int m_oldBkMode;
+    UINT m_oldAlign;
 };
 
-inline COLORREF ToColorRef(markup::Rgb c) { return RGB(c.r, c.g, c.b); }
 inline markup::Rgb ToRgb(COLORREF c)
 {
     return markup::Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};

@@ -36,8 +36,7 @@ std::u16string Win32MarkupLabel::Joined() const
 
 void Win32MarkupLabel::Changed()
 {
-    if (Handle())
-        InvalidateRect(Handle(), nullptr, FALSE);
+    RepaintSelf();
 }
 
 void Win32MarkupLabel::ClearText()

@@ -1,7 +1,11 @@
 #include "frontend/win32/markup/Win32WebBrowser.h"
 
 #include "frontend/LinkTargets.h"
+#include "frontend/LookupNavigation.h"
+#include "frontend/Services.h"
+#include "frontend/win32/markup/BrowserEvents.h"
 #include "frontend/win32/markup/GdiSurface.h"
+#include "platform/Text.h"
 
 #include <oleauto.h>
 
@@ -127,6 +131,18 @@ private:
 namespace {
 
 constexpr wchar_t kClassName[] = L"QuelvoWebBrowser";
+// Posted to the control's window: refused addresses wait to be handed on.
+constexpr UINT kHandOffQueued = WM_APP + 16;
+// Posted to the control's window: the page went where it may not be shown.
+constexpr UINT kLeavePage = WM_APP + 17;
+
+// The control's own pages (its error pages, a blank page): nothing from
+// the network.
+bool IsControlsOwnPage(const std::u16string& url)
+{
+    const std::u16string scheme = platform::ToLowerAscii(std::u16string_view(url).substr(0, url.find(u':') + 1));
+    return scheme == u"res:" || scheme == u"about:";
+}
 
 // The HTML document engine the control shows pages with.
 constexpr CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
@@ -213,6 +229,16 @@ bool Win32WebBrowser::Start()
         GiveUp();
         return false;
     }
+    // A control whose navigations cannot be watched could show anything:
+    // then it is not used at all.
+    m_events = BrowserEvents::Create(
+        {[this](const std::u16string& url, bool topLevel) { return MayNavigate(url, topLevel); },
+         [this](const std::u16string& url) { QueueHandOff(url); },
+         [this](const std::u16string& url, bool topLevel) { Arrived(url, topLevel); }});
+    if (!m_events->Connect(m_browser)) {
+        GiveUp();
+        return false;
+    }
     if (m_object) {
         m_site = new BrowserSite(Handle());
         RECT client{};
@@ -230,6 +256,11 @@ bool Win32WebBrowser::Start()
 
 void Win32WebBrowser::Stop()
 {
+    if (m_events) {
+        m_events->Disconnect();
+        m_events->Release();
+        m_events = nullptr;
+    }
     if (m_object) {
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
@@ -249,6 +280,52 @@ void Win32WebBrowser::GiveUp()
     m_state = State::Unavailable;
     if (Handle())
         InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+bool Win32WebBrowser::MayNavigate(const std::u16string& url, bool topLevel)
+{
+    if (m_leaving)
+        return false;
+    const TLoadKind kind = topLevel ? TLoadKind::Page : TLoadKind::Frame;
+    if (EmbeddedViewMayLoad(m_location, url, kind))
+        return true;
+    if (HandsRefusedLoadToDesktop(kind))
+        QueueHandOff(url);
+    return false;
+}
+
+void Win32WebBrowser::Arrived(const std::u16string& url, bool topLevel)
+{
+    // The control follows a server's redirect without a BeforeNavigate2:
+    // a page that ended up elsewhere is not shown. The control is closed
+    // (after this event has returned) and the address goes to the desktop.
+    const TLoadKind kind = topLevel ? TLoadKind::Redirect : TLoadKind::Frame;
+    if (m_leaving || IsControlsOwnPage(url) || EmbeddedViewMayLoad(m_location, url, kind))
+        return;
+    m_leaving = true;
+    if (m_browser)
+        m_browser->Stop();
+    if (HandsRefusedLoadToDesktop(kind))
+        QueueHandOff(url);
+    if (Handle())
+        PostMessageW(Handle(), kLeavePage, 0, 0);
+}
+
+void Win32WebBrowser::QueueHandOff(const std::u16string& url)
+{
+    m_handOffs.push_back(url);
+    if (m_handOffs.size() == 1 && Handle())
+        PostMessageW(Handle(), kHandOffQueued, 0, 0);
+}
+
+void Win32WebBrowser::HandOffQueued()
+{
+    std::vector<std::u16string> queued;
+    queued.swap(m_handOffs);
+    // Web and mail addresses only: a file or a script is simply not loaded.
+    for (const std::u16string& url : queued)
+        if (m_openDesktop && IsOpenableAddress(url))
+            m_openDesktop(url);
 }
 
 void Win32WebBrowser::Navigate(const std::u16string& url, int flags)
@@ -306,6 +383,14 @@ void Win32WebBrowser::PaintSelf(HDC dc)
 
 LRESULT Win32WebBrowser::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == kHandOffQueued) {
+        HandOffQueued();
+        return 0;
+    }
+    if (message == kLeavePage) {
+        GiveUp();
+        return 0;
+    }
     if (message == WM_SIZE && m_object) {
         IOleInPlaceObject* inPlace = nullptr;
         if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))

@@ -3,8 +3,13 @@
 // The embedded web browser of the lookup page: the WebBrowser control,
 // hosted in place in the control's rectangle through OLE in-place
 // activation and driven through IWebBrowser2. It starts on the first
-// navigation. Where it cannot start (no HTML engine installed), the
-// rectangle says so and addresses open in the desktop's browser instead.
+// navigation. Where it cannot start (no HTML engine installed, or no
+// navigation events to watch), the rectangle says so and addresses open in
+// the desktop's browser instead. It shows the address it is told to
+// navigate to and what that page loads from its own origin; every other
+// address the page leads to (a link, a new window) is cancelled through the
+// control's events and handed to the desktop; a page a server redirected
+// elsewhere closes the control.
 
 #include "frontend/Controls.h"
 #include "frontend/win32/Win32Control.h"
@@ -14,10 +19,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quelvo::frontend::win32 {
 
 class BrowserSite;
+class BrowserEvents;
 
 class Win32WebBrowser : public Win32Control<TWebBrowserControl> {
 public:
@@ -56,6 +63,11 @@ private:
     bool Start();
     void Stop();
     void GiveUp();
+    bool MayNavigate(const std::u16string& url, bool topLevel);
+    void Arrived(const std::u16string& url, bool topLevel);
+    // After the control's event has returned: opening may show a message box.
+    void QueueHandOff(const std::u16string& url);
+    void HandOffQueued();
 
     std::function<void(const std::u16string&)> m_openDesktop;
     std::u16string m_location;
@@ -64,6 +76,9 @@ private:
     BrowserSite* m_site = nullptr;
     IOleObject* m_object = nullptr;
     IWebBrowser2* m_browser = nullptr;
+    BrowserEvents* m_events = nullptr;
+    std::vector<std::u16string> m_handOffs;
+    bool m_leaving = false;  // the page went elsewhere: the control closes
 };
 
 }  // namespace quelvo::frontend::win32

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <hivex.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -227,22 +229,31 @@ TEST_F(HiveStoreTest, shouldLeaveTheOldOrTheNewHiveWhenStoppedAtAnyStep)
     }
 }
 
-// hivex fails to write (the temporary file became a folder): nothing is
+// hivex fails to write (no file may grow past a few bytes): nothing is
 // committed, and the removal it had made in memory is dropped with it.
 TEST_F(HiveStoreTest, shouldCommitNothingAfterAHivexError)
 {
-    store->SetReplaceHook([this](ReplaceStep step) {
-        if (step != ReplaceStep::Write)
-            return true;
-        for (const auto& entry : fs::directory_iterator(dir.Path())) {
-            if (entry.path().filename().string().rfind(".SOFTWARE.quelvo-", 0) == 0) {
-                fs::remove(entry.path());
-                fs::create_directory(entry.path());
-            }
+    struct SmallFiles {
+        rlimit saved{};
+        void (*handler)(int) = nullptr;
+        SmallFiles()
+        {
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            handler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = saved;
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
         }
-        return true;
-    });
-    EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.bad"), kWriteFault);
+        ~SmallFiles()
+        {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, handler);
+        }
+    };
+    {
+        SmallFiles small;
+        EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.bad"), kWriteFault);
+    }
     EXPECT_NE(ToUtf8(store->LastError()).find("hivex cannot write"), std::string::npos) << ToUtf8(store->LastError());
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_NE(store->Find(u"SOFTWARE\\Classes\\.bad"), nullptr);

@@ -89,7 +89,7 @@ TEST(RegRestoreBackup, shouldRefuseKeysOutsideTheClassesBranchAndDeletions)
     // HKLM and any case are the same branch.
     const auto backup = Read(one(u"[hklm\\software\\CLASSES\\.a]\r\n@=\"x\"\r\n\r\n"));
     ASSERT_EQ(backup.keys.size(), 1u);
-    EXPECT_EQ(backup.keys[0], (std::vector<std::u16string>{u"software", u"CLASSES", u".a"}));
+    EXPECT_EQ(backup.keys[0]->PathComponents(), (std::vector<std::u16string>{u"software", u"CLASSES", u".a"}));
 }
 
 // A prefix with the fixture's system.reg, repaired through its store with
@@ -103,15 +103,7 @@ protected:
         before = Dump();
     }
 
-    std::unique_ptr<SystemRegStore> Open()
-    {
-        std::u16string error;
-        auto store = SystemRegStore::Open(file, &error);
-        EXPECT_TRUE(store) << ToUtf8(error);
-        if (store)
-            store->SetServerCheck([] { return false; });
-        return store;
-    }
+    std::unique_ptr<SystemRegStore> Open() { return OpenWineStore(file); }
 
     std::string Dump()
     {
@@ -339,6 +331,18 @@ TEST_F(HiveRestoreTest, shouldWriteNothingToAHiveItMustNotChange)
     WriteBytes(file, "not a hive");
     result = RestoreIntoHive(file, Read(backup));
     EXPECT_TRUE(Contains(result.error, u"not a registry hive")) << ToUtf8(result.error);
+}
+
+TEST_F(HiveRestoreTest, shouldRefuseMoreKeysThanAHiveTakesInOneRestore)
+{
+    std::u16string body(kHeader);
+    for (std::size_t i = 0; i <= kMaxHiveRestoreKeys; ++i)
+        body += u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.many" + IntToText(static_cast<long long>(i)) + u"]\r\n\r\n";
+    const std::string bytes = ReadBytes(file);
+    const RestoreResult result = RestoreIntoHive(file, Read(Utf16File(body)));
+    EXPECT_NE(ToUtf8(result.error).find("adds at most 5000"), std::string::npos) << ToUtf8(result.error);
+    EXPECT_TRUE(result.restored.empty());
+    EXPECT_TRUE(ReadBytes(file) == bytes);
 }
 
 TEST_F(HiveRestoreTest, shouldRestoreIntoTheHiveOfTheChosenInstallation)

@@ -51,15 +51,7 @@ protected:
         store = Open();
     }
 
-    std::unique_ptr<SystemRegStore> Open()
-    {
-        std::u16string error;
-        auto s = SystemRegStore::Open(file, &error);
-        EXPECT_TRUE(s) << ToUtf8(error);
-        if (s)
-            s->SetServerCheck([] { return false; });
-        return s;
-    }
+    std::unique_ptr<SystemRegStore> Open() { return OpenWineStore(file); }
 
     TempDir dir;
     fs::path file;

@@ -56,6 +56,7 @@ private slots:
     void shouldOpenWebAndMailTargetsWithDesktopInsteadOfEvent();
     void shouldKeepPositionHeightAndCurrentItemWhenReplacingItem();
     void shouldShowScrollBarOnlyWhileItemsAreTallerThanList();
+    void shouldKeepEveryStatusLinkWholeBesideTheScrollBar();
     void shouldScrollByWholeItemsWithWheelAndKeys();
     void shouldScrollToTopWhenCleared();
     void shouldFireEnterAndExitOnlyWhenTargetChanges();
@@ -273,6 +274,28 @@ void TestHTMListBox::shouldShowScrollBarOnlyWhileItemsAreTallerThanList() {
     QVERIFY(ninth.bottom() >= m_list->viewport()->height());
     m_list->Items().Delete(8);
     QTRY_VERIFY(!m_list->verticalScrollBar()->isVisible());
+}
+
+// The report as it usually shows, more rows than fit and so a scroll bar:
+// each status link lies whole on its row's one line, left of the bar.
+void TestHTMListBox::shouldKeepEveryStatusLinkWholeBesideTheScrollBar() {
+    const std::pair<QString, QString> links[] = {
+        {NeedsApplicationItem(".avi"), "New Application Required"},
+        {ProblemItem(".bad"), "Fix Registry Problem"},
+        {ValidItem(".txt"), "No Problems"},
+    };
+    for (const auto& link : links) m_list->Items().Add(link.first);
+    FillCheckBoxRows(8);
+    QTRY_VERIFY(m_list->verticalScrollBar()->isVisible());
+    QtSurface surface(nullptr);
+    surface.SelectFont(FontSpec{u"Tahoma", 8, false, true, Rgb{0, 0, 255}});
+    for (int i = 0; i < int(std::size(links)); ++i) {
+        const int width = surface.MeasureText(links[i].second.toStdU16String(), false).width;
+        // Drawn from 2 + 400, located from 400 (the list's own offset).
+        QVERIFY2(2 + 400 + width <= m_list->viewport()->width(), qPrintable(links[i].second));
+        const QString target = links[i].first.mid(links[i].first.indexOf("href=\"") + 6, 4);
+        QCOMPARE(m_list->AnchorAt(QPoint(400 + width - 1, i * kRow + 16)), target);
+    }
 }
 
 void TestHTMListBox::shouldScrollByWholeItemsWithWheelAndKeys() {

@@ -1,6 +1,7 @@
 #include "Win32TestUtil.h"
 
 #include "frontend/Services.h"
+#include "frontend/win32/markup/GdiSurface.h"
 #include "frontend/win32/markup/Win32MarkupList.h"
 #include "report/Unit_QLV_ReportRows.h"
 
@@ -339,6 +340,43 @@ TEST_F(Win32MarkupListTest, ShowsTheScrollBarOnlyWhileRowsAreTallerThanTheList)
     EXPECT_FALSE(scrollBarShown());
     AddCheckRows(30);
     EXPECT_EQ(m_list->TopIndex(), 0);
+}
+
+// The report as it usually shows, more rows than fit and so a scroll bar:
+// each status link lies whole on its row's one line, left of the bar.
+TEST_F(Win32MarkupListTest, KeepsEveryStatusLinkWholeBesideTheScrollBar)
+{
+    const std::pair<std::u16string, std::u16string_view> links[] = {
+        {rows::NeedsApplicationItem(u".avi"), u"New Application Required"},
+        {rows::ProblemItem(u".bad"), u"Fix Registry Problem"},
+        {rows::CheckItem(u".xyz"), u"Application Required"},
+        {rows::ValidItem(u".txt"), u"No Problems"},
+        {rows::RepairedItem(u".zip"), u"Fix success"},
+    };
+    for (const auto& link : links)
+        m_list->Add(link.first);
+    AddCheckRows(8);
+    Pump();
+    ASSERT_TRUE(GetWindowLongW(List(), GWL_STYLE) & WS_VSCROLL);
+    RECT client{};
+    GetClientRect(List(), &client);
+
+    HDC dc = GetDC(List());
+    for (int i = 0; i < static_cast<int>(std::size(links)); ++i) {
+        const std::u16string_view text = links[i].second;
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        int width = 0;
+        {
+            GdiSurface surface(dc);
+            surface.SelectFont(quelvo::markup::FontSpec{u"Tahoma", 8, false, true, {0, 0, 255}});
+            width = surface.MeasureText(text, false).width;
+        }
+        // Drawn from 2 + 400, located from 400 (the list's own offset).
+        EXPECT_LE(2 + 400 + width, client.right);
+        const std::u16string target = i == 2 ? u".xyz" : links[i].first.substr(links[i].first.find(u"href=\"") + 6, 4);
+        EXPECT_EQ(m_list->AnchorAt(POINT{400 + width - 1, i * kRow + 16}), target);
+    }
+    ReleaseDC(List(), dc);
 }
 
 TEST_F(Win32MarkupListTest, TracksTheLinkUnderThePointerWithTheHandCursor)

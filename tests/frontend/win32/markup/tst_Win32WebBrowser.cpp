@@ -1,7 +1,13 @@
+#include "FakeShellDispatch.h"
 #include "Win32TestUtil.h"
 
+#include "frontend/Services.h"
+#include "frontend/win32/DesktopShell.h"
+#include "frontend/win32/markup/Desktop.h"
 #include "frontend/win32/markup/Win32WebBrowser.h"
 
+#include <exdispid.h>
+#include <olectl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -13,9 +19,12 @@ using namespace quelvo::frontend::win32::test;
 namespace {
 
 constexpr char16_t kAddress[] = u"http://lookup.quelvo.example/ext/file_ext.php?ext[]=mp3&ext[]=AVI";
+constexpr char16_t kHomePage[] = u"https://www.videolan.org/vlc/";
 
-// A browser that only records its navigations.
-class FakeBrowser final : public IWebBrowser2 {
+// A browser that records its navigations and, like the control, offers its
+// DWebBrowserEvents2 connection point, through which the test raises the
+// control's events.
+class FakeBrowser final : public IWebBrowser2, public IConnectionPointContainer, public IConnectionPoint {
 public:
     struct Navigation {
         std::u16string url;
@@ -25,7 +34,10 @@ public:
     };
     std::vector<Navigation> navigations;
     HRESULT navigateResult = S_OK;
+    bool offersEvents = true;
+    int stops = 0;
     ULONG refs = 1;
+    IDispatch* sink = nullptr;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
@@ -35,8 +47,132 @@ public:
             AddRef();
             return S_OK;
         }
+        if (offersEvents && IsEqualIID(riid, IID_IConnectionPointContainer)) {
+            *out = static_cast<IConnectionPointContainer*>(this);
+            AddRef();
+            return S_OK;
+        }
         *out = nullptr;
         return E_NOINTERFACE;
+    }
+
+    // IConnectionPointContainer, IConnectionPoint: one sink for the events.
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override
+    {
+        *point = nullptr;
+        if (!IsEqualIID(riid, DIID_DWebBrowserEvents2))
+            return CONNECT_E_NOCONNECTION;
+        *point = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* unknown, DWORD* cookie) override
+    {
+        if (sink)
+            return CONNECT_E_ADVISELIMIT;
+        if (FAILED(unknown->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&sink))))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = 7;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
+    {
+        if (cookie != 7 || !sink)
+            return CONNECT_E_NOCONNECTION;
+        sink->Release();
+        sink = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    // BeforeNavigate2 as the control raises it, for its own page (frame
+    // null) or for a frame; returns the cancel flag the sink left.
+    bool BeforeNavigate(const std::u16string& url, IDispatch* frame = nullptr)
+    {
+        BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(url.c_str()), static_cast<UINT>(url.size()));
+        VARIANT address, flags, target, post, headers;
+        for (VARIANT* v : {&address, &flags, &target, &post, &headers})
+            VariantInit(v);
+        address.vt = VT_BSTR;
+        address.bstrVal = text;
+        flags.vt = VT_I4;
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        VARIANT args[7];
+        for (VARIANT& v : args)
+            VariantInit(&v);
+        args[6].vt = VT_DISPATCH;
+        args[6].pdispVal = frame ? frame : static_cast<IWebBrowser2*>(this);
+        args[5].vt = VT_BYREF | VT_VARIANT;
+        args[5].pvarVal = &address;
+        for (int i : {4, 3, 2, 1}) {
+            args[i].vt = VT_BYREF | VT_VARIANT;
+            args[i].pvarVal = i == 4 ? &flags : i == 3 ? &target : i == 2 ? &post : &headers;
+        }
+        args[0].vt = VT_BYREF | VT_BOOL;
+        args[0].pboolVal = &cancel;
+        DISPPARAMS params{args, nullptr, 7, 0};
+        EXPECT_TRUE(sink);
+        if (sink)
+            sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        SysFreeString(text);
+        return cancel == VARIANT_TRUE;
+    }
+
+    // NavigateComplete2: where the page (or a frame) has started to load
+    // from, after any redirect the control followed on its own.
+    void NavigateComplete(const std::u16string& url, IDispatch* frame = nullptr)
+    {
+        BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(url.c_str()), static_cast<UINT>(url.size()));
+        VARIANT address;
+        VariantInit(&address);
+        address.vt = VT_BSTR;
+        address.bstrVal = text;
+        VARIANT args[2];
+        VariantInit(&args[0]);
+        VariantInit(&args[1]);
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = frame ? frame : static_cast<IWebBrowser2*>(this);
+        args[0].vt = VT_BYREF | VT_VARIANT;
+        args[0].pvarVal = &address;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        EXPECT_TRUE(sink);
+        if (sink)
+            sink->Invoke(DISPID_NAVIGATECOMPLETE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        SysFreeString(text);
+    }
+
+    // NewWindow3 for a link with a target or window.open; returns the
+    // cancel flag.
+    bool NewWindow(const std::u16string& url)
+    {
+        BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(url.c_str()), static_cast<UINT>(url.size()));
+        BSTR context = SysAllocString(reinterpret_cast<const OLECHAR*>(kAddress));
+        IDispatch* newBrowser = nullptr;
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        VARIANT args[5];
+        for (VARIANT& v : args)
+            VariantInit(&v);
+        args[4].vt = VT_BYREF | VT_DISPATCH;
+        args[4].ppdispVal = &newBrowser;
+        args[3].vt = VT_BYREF | VT_BOOL;
+        args[3].pboolVal = &cancel;
+        args[2].vt = VT_I4;
+        args[2].lVal = 6;  // NWMF_USERINITED | NWMF_FIRST
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = context;
+        args[0].vt = VT_BSTR;
+        args[0].bstrVal = text;
+        DISPPARAMS params{args, nullptr, 5, 0};
+        EXPECT_TRUE(sink);
+        if (sink)
+            sink->Invoke(DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        SysFreeString(text);
+        SysFreeString(context);
+        EXPECT_EQ(newBrowser, nullptr);
+        return cancel == VARIANT_TRUE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     // Owned by the test: never deletes itself.
@@ -64,7 +200,11 @@ public:
     HRESULT STDMETHODCALLTYPE GoSearch() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Refresh() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Refresh2(VARIANT *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stop() override
+    {
+        ++stops;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE get_Application(IDispatch **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Parent(IDispatch **) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Container(IDispatch **) override { return E_NOTIMPL; }
@@ -151,15 +291,21 @@ protected:
     std::vector<std::u16string> m_opened;
 };
 
+// Hands out the test's fake browser.
+Win32WebBrowser::TBrowserObjectMaker Giving(FakeBrowser& fake)
+{
+    return [&fake]() -> IUnknown* {
+        fake.AddRef();
+        return static_cast<IWebBrowser2*>(&fake);
+    };
+}
+
 }  // namespace
 
 TEST_F(Win32WebBrowserTest, NavigatesTheBrowserWithFlagsTwelveAndNothingElse)
 {
     FakeBrowser fake;
-    Win32WebBrowser::SetBrowserObjectMaker([&fake]() -> IUnknown* {
-        fake.AddRef();
-        return &fake;
-    });
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
     Make();
     EXPECT_EQ(m_browser->LocationURL(), u"");
     EXPECT_FALSE(m_browser->Embedded());  // starts on the first navigation
@@ -189,6 +335,8 @@ TEST_F(Win32WebBrowserTest, OpensTheAddressWithTheDesktopWhereNoBrowserStarts)
 {
     FakeBrowser failing;
     failing.navigateResult = E_FAIL;
+    FakeBrowser unwatchable;
+    unwatchable.offersEvents = false;
     struct Case {
         const char* what;
         Win32WebBrowser::TBrowserObjectMaker maker;
@@ -200,11 +348,9 @@ TEST_F(Win32WebBrowserTest, OpensTheAddressWithTheDesktopWhereNoBrowserStarts)
              CreateBindCtx(0, reinterpret_cast<IBindCtx**>(&plain));
              return plain;
          }},
-        {"navigation refused",
-         [&failing]() -> IUnknown* {
-             failing.AddRef();
-             return &failing;
-         }},
+        {"navigation refused", Giving(failing)},
+        // Its navigations could not be held to the lookup page.
+        {"no navigation events", Giving(unwatchable)},
     };
     for (Case& c : cases) {
         Win32WebBrowser::SetBrowserObjectMaker(c.maker);
@@ -220,6 +366,8 @@ TEST_F(Win32WebBrowserTest, OpensTheAddressWithTheDesktopWhereNoBrowserStarts)
     }
     EXPECT_EQ(failing.navigations.size(), 1u);
     EXPECT_EQ(failing.refs, 1u);
+    EXPECT_TRUE(unwatchable.navigations.empty());
+    EXPECT_EQ(unwatchable.refs, 1u);
 }
 
 TEST_F(Win32WebBrowserTest, FallsBackWhereTheSystemControlCannotShowPages)
@@ -254,4 +402,124 @@ TEST_F(Win32WebBrowserTest, FallsBackWhereTheSystemControlCannotShowPages)
     m_browser->Navigate(u"file://C:/Windows/notepad.exe", 12);
     EXPECT_EQ(m_opened.size(), 1u);
     EXPECT_EQ(m_browser->LocationURL(), u"file://C:/Windows/notepad.exe");
+}
+
+TEST_F(Win32WebBrowserTest, ShowsTheLookupPageAndHandsEveryOtherPageToTheDesktop)
+{
+    FakeBrowser fake;
+    FakeBrowser frame;  // a frame inside the page: another browser object
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
+    Make();
+    m_browser->Navigate(kAddress, 12);
+    ASSERT_TRUE(fake.sink);
+
+    // The program's own navigation, also as the engine may spell it.
+    EXPECT_FALSE(fake.BeforeNavigate(kAddress));
+    EXPECT_FALSE(fake.BeforeNavigate(u"http://lookup.quelvo.example/ext/file_ext.php?ext%5B%5D=mp3&ext%5B%5D=AVI#x"));
+    // A link on the page, or to another lookup: cancelled, and opened by
+    // the desktop once the event has returned.
+    EXPECT_TRUE(fake.BeforeNavigate(kHomePage));
+    EXPECT_TRUE(fake.BeforeNavigate(u"http://lookup.quelvo.example/ext/file_ext.php?ext[]=zip"));
+    EXPECT_TRUE(m_opened.empty());
+    Pump();
+    EXPECT_EQ(m_opened, (std::vector<std::u16string>{kHomePage, u"http://lookup.quelvo.example/ext/file_ext.php?ext[]=zip"}));
+
+    // Frames load from the lookup page's own origin only; one from
+    // elsewhere is cancelled without a browser window for it.
+    m_opened.clear();
+    EXPECT_FALSE(fake.BeforeNavigate(u"http://lookup.quelvo.example/frame.html", &frame));
+    EXPECT_TRUE(fake.BeforeNavigate(u"http://ads.example/frame.html", &frame));
+    // Not a web address: cancelled and dropped.
+    EXPECT_TRUE(fake.BeforeNavigate(u"file://C:/Windows/notepad.exe"));
+    EXPECT_TRUE(fake.BeforeNavigate(u"javascript:alert(1)"));
+    Pump();
+    EXPECT_TRUE(m_opened.empty());
+
+    // Every new window, even for the lookup page itself.
+    EXPECT_TRUE(fake.NewWindow(kHomePage));
+    EXPECT_TRUE(fake.NewWindow(kAddress));
+    Pump();
+    EXPECT_EQ(m_opened, (std::vector<std::u16string>{kHomePage, kAddress}));
+    EXPECT_EQ(fake.navigations.size(), 1u);  // the control was never sent anywhere else
+    EXPECT_EQ(m_browser->LocationURL(), kAddress);
+
+    // Closing gives the sink back.
+    m_browser.reset();
+    EXPECT_EQ(fake.sink, nullptr);
+    EXPECT_EQ(fake.refs, 1u);
+}
+
+TEST_F(Win32WebBrowserTest, OpensWhatThePageLeadsToThroughTheDesktopsShell)
+{
+    FakeBrowser fake;
+    FakeShellDispatch shell;
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
+    const TDesktopShellFinder previous = SetDesktopShellFinder([&shell]() -> IShellDispatch2* {
+        shell.AddRef();
+        return &shell;
+    });
+    // The links' own opener, as the front end gives it.
+    m_browser = std::make_unique<Win32WebBrowser>(m_host, "WB_QLVO_FindSoftware", TRect{8, 11, 548, 401},
+                                                  [](const std::u16string& target) { OpenWithDesktop(target); });
+    m_browser->Navigate(kAddress, 12);
+
+    EXPECT_TRUE(fake.BeforeNavigate(kHomePage));
+    EXPECT_TRUE(fake.NewWindow(u"mailto:help@videolan.example"));
+    Pump();
+    ASSERT_EQ(shell.executions.size(), 2u);
+    EXPECT_EQ(shell.executions[0].file, kHomePage);
+    EXPECT_EQ(shell.executions[0].verb, u"open");
+    EXPECT_EQ(shell.executions[0].show, SW_SHOWNORMAL);
+    EXPECT_EQ(shell.executions[0].argsType, VT_EMPTY);
+    EXPECT_EQ(shell.executions[0].dirType, VT_EMPTY);
+    EXPECT_EQ(shell.executions[1].file, u"mailto:help@videolan.example");
+    EXPECT_EQ(shell.refs, 1u);
+    SetDesktopShellFinder(previous);
+}
+
+TEST_F(Win32WebBrowserTest, ClosesTheBrowserWhereAServerRedirectLeadsElsewhere)
+{
+    FakeBrowser fake;
+    FakeBrowser frame;
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
+    Make();
+    m_browser->Navigate(kAddress, 12);
+    ASSERT_TRUE(fake.sink);
+
+    // The lookup page, a redirect within its origin, frames from there and
+    // the control's own error page are shown.
+    fake.NavigateComplete(kAddress);
+    fake.NavigateComplete(u"http://lookup.quelvo.example/ext/other.php?ext[]=mp3");
+    fake.NavigateComplete(u"http://lookup.quelvo.example/frame.html", &frame);
+    fake.NavigateComplete(u"res://ieframe.dll/dnserrordiagoff.htm#http://lookup.quelvo.example/");
+    Pump();
+    EXPECT_EQ(fake.stops, 0);
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_browser->Embedded());
+
+    // A frame redirected elsewhere closes the browser without opening it.
+    fake.NavigateComplete(u"http://ads.example/frame.html", &frame);
+    Pump();
+    EXPECT_EQ(fake.stops, 1);
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_TRUE(m_browser->Unavailable());
+    EXPECT_EQ(fake.sink, nullptr);
+    EXPECT_EQ(fake.refs, 1u);
+
+    // The page itself redirected elsewhere: stopped at once, nothing more
+    // is let through, the browser closes and the address goes to the
+    // desktop.
+    FakeBrowser second;
+    Win32WebBrowser::SetBrowserObjectMaker(Giving(second));
+    Make();
+    m_browser->Navigate(kAddress, 12);
+    ASSERT_TRUE(second.sink);
+    second.NavigateComplete(kHomePage);
+    EXPECT_EQ(second.stops, 1);
+    EXPECT_TRUE(second.BeforeNavigate(kAddress));
+    Pump();
+    EXPECT_EQ(m_opened, (std::vector<std::u16string>{kHomePage}));
+    EXPECT_TRUE(m_browser->Unavailable());
+    EXPECT_EQ(second.sink, nullptr);
+    EXPECT_EQ(second.refs, 1u);
 }
