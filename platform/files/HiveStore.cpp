@@ -1,65 +1,319 @@
 #include "platform/files/HiveStore.h"
 
+#include "platform/NameCase.h"
 #include "platform/Text.h"
+#include "platform/files/HiveImage.h"
+#include "platform/files/HiveRecovery.h"
+#include "platform/files/RegExport.h"
 
 #include <hivex.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
 #include <set>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace quelvo::platform::files {
 
 namespace {
 
+namespace fs = std::filesystem;
+
+// Larger files are no hive Windows writes, and are not read into memory.
+constexpr off_t kMaxFileBytes = off_t(2) << 30;
+constexpr std::u16string_view kMachine = u"HKEY_LOCAL_MACHINE\\";
+constexpr std::u16string_view kSoftware = u"HKEY_LOCAL_MACHINE\\SOFTWARE";
+constexpr std::u16string_view kFastStartupAdvice =
+    u"start that Windows and shut it down fully (hold Shift while choosing Shut down, or run \"powercfg /h off\" "
+    u"once)";
+
 hive_h* Hive(void* p) { return static_cast<hive_h*>(p); }
 
-std::u16string ErrnoText() { return FromUtf8(std::strerror(errno)); }
+std::u16string ErrnoText(int error) { return FromUtf8(std::strerror(error)); }
+std::u16string PathText(const fs::path& p) { return FromUtf8(p.string()); }
 
-}  // namespace
-
-bool ReadHiveSequenceNumbers(const std::filesystem::path& file, std::uint32_t* primary,
-                             std::uint32_t* secondary)
+std::u16string Describe(hive::HiveProblem::Kind kind, const std::u16string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    unsigned char head[12] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, "regf", 4) != 0)
-        return false;
-    auto le32 = [&](int at) {
-        return std::uint32_t(head[at]) | (std::uint32_t(head[at + 1]) << 8) | (std::uint32_t(head[at + 2]) << 16)
-            | (std::uint32_t(head[at + 3]) << 24);
-    };
-    *primary = le32(4);
-    *secondary = le32(8);
+    hive::HiveProblem problem;
+    problem.kind = kind;
+    return hive::DescribeHiveProblem(problem, file, {});
+}
+
+std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+std::string Identity(const struct stat& st)
+{
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":"
+        + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+std::string IdentityOfName(const fs::path& file)
+{
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? Identity(st) : std::string();
+}
+
+// Reads `size` bytes from the start of a descriptor; false with errno set
+// when it has fewer.
+bool ReadAt(int fd, std::string* bytes, std::size_t size)
+{
+    bytes->assign(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, bytes->data() + done, size - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            bytes->resize(done);
+            return false;
+        }
+        done += std::size_t(n);
+    }
     return true;
 }
 
-std::unique_ptr<HiveStore> HiveStore::Open(const std::filesystem::path& file, std::u16string* error)
+// An anonymous file in memory: nothing of the working copy reaches a disk.
+int MemoryFile(std::string_view bytes, std::u16string* error)
 {
-    std::unique_ptr<HiveStore> store(new HiveStore);
-    store->m_file = file;
-    if (!store->Reopen(error))
-        return nullptr;
-    store->ResetTree(std::make_unique<RegKey>(u"", nullptr, store.get()));
-    return store;
+    const int fd = ::memfd_create("quelvo-hive", MFD_CLOEXEC);
+    if (fd < 0) {
+        *error = u"cannot make a private working copy: " + ErrnoText(errno);
+        return -1;
+    }
+    if (!WriteAll(fd, bytes)) {
+        *error = u"cannot make a private working copy: " + ErrnoText(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
+
+// `name` in `folder`, in any letter case (the exact case first).
+std::optional<fs::path> EntryIgnoringCase(const fs::path& folder, const std::string& name)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(folder / name, ec))
+        return folder / name;
+    const std::u16string wanted = FromUtf8(name);
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (NamesEqual(FromUtf8(entry.path().filename().string()), wanted) && entry.is_regular_file(ec))
+            return entry.path();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+// A file opened once at start: everything later reads it through `fd`.
+struct HiveStore::Source {
+    std::string name;  // its file name, for messages and the copies
+    fs::path path;
+    int fd = -1;
+    struct stat opened {};
+
+    Source() = default;
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+    Source(Source&& other) noexcept : name(std::move(other.name)), path(std::move(other.path)), fd(other.fd),
+                                      opened(other.opened)
+    {
+        other.fd = -1;
+    }
+    ~Source()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // Opens a regular file for reading without touching it (not even its
+    // access time where the rights allow).
+    bool Open(const fs::path& file, std::u16string* error)
+    {
+        path = file;
+        name = file.filename().string();
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+        if (fd < 0 && errno == EPERM)
+            fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = ErrnoText(errno);
+            return false;
+        }
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            *error = u"it is not a file";
+            return false;
+        }
+        return true;
+    }
+    bool TooLarge() const { return opened.st_size > kMaxFileBytes; }
+    bool ReadAll(std::string* bytes) const { return ReadAt(fd, bytes, std::size_t(opened.st_size)); }
+    // Whether its content may have changed since it was opened.
+    bool Changed() const
+    {
+        struct stat now {};
+        return ::fstat(fd, &now) != 0 || now.st_size != opened.st_size
+            || now.st_mtim.tv_sec != opened.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
+    }
+};
+
+Hibernation ReadHibernation(const fs::path& installationRoot)
+{
+    const auto file = EntryIgnoringCase(installationRoot, "hiberfil.sys");
+    if (!file)
+        return Hibernation::None;
+    const int fd = ::open(file->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    char head[4] = {};
+    const bool read = fd >= 0 && ::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head);
+    if (fd >= 0)
+        ::close(fd);
+    if (read && EqualsIgnoreCaseAscii(FromUtf8(std::string_view(head, 4)), u"hibr"))
+        return Hibernation::Hibernated;
+    return Hibernation::FilePresent;
+}
+
+bool ReadHiveSequenceNumbers(const fs::path& file, std::uint32_t* primary, std::uint32_t* secondary)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::string head;
+    const bool read = ReadAt(fd, &head, 12);
+    ::close(fd);
+    if (!read || head.compare(0, 4, "regf") != 0)
+        return false;
+    *primary = hive::Le32(head.data() + 4);
+    *secondary = hive::Le32(head.data() + 8);
+    return true;
+}
+
+HiveStore::HiveStore() : m_hiveSource(std::make_unique<Source>()) {}
 
 HiveStore::~HiveStore()
 {
     if (m_hive)
         hivex_close(Hive(m_hive));
+    if (m_working >= 0)
+        ::close(m_working);
 }
 
-std::string HiveStore::FileIdentity() const
+std::unique_ptr<HiveStore> HiveStore::Open(const fs::path& file, std::u16string* error, const Options& options)
 {
-    struct stat st {};
-    if (::stat(m_file.c_str(), &st) != 0)
-        return {};
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":"
-        + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    std::unique_ptr<HiveStore> store(new HiveStore);
+    store->m_file = file;
+    store->m_options = options;
+    store->ResetTree(std::make_unique<RegKey>(u"", nullptr, store.get()));
+    std::u16string why;
+    if (!store->m_hiveSource->Open(file, &why)) {
+        *error = u"Cannot read the registry hive " + PathText(file) + u": " + why;
+        return nullptr;
+    }
+    store->m_identity = Identity(store->m_hiveSource->opened);
+    for (const char* suffix : {".LOG1", ".LOG2", ".LOG"}) {
+        const auto log = EntryIgnoringCase(file.parent_path().empty() ? "." : file.parent_path(),
+                                           file.filename().string() + suffix);
+        Source source;
+        if (log && source.Open(*log, &why) && !source.TooLarge())
+            store->m_logs.push_back(std::move(source));
+    }
+    if (!store->ReadAndRecover(error))
+        return nullptr;
+    return store;
+}
+
+void HiveStore::MarkDamaged(const std::u16string& text)
+{
+    NoteReadState({ReadCondition::Damaged,
+                   text + u". The report may be incomplete, and Quelvo will not change this hive."});
+    m_refusal = text + u"; it is not changed.";
+}
+
+bool HiveStore::ReadAndRecover(std::u16string* error)
+{
+    const Source& hive = *m_hiveSource;
+    const std::u16string where = PathText(m_file);
+    if (hive.TooLarge()) {
+        MarkDamaged(where + u" is too large to be a registry hive");
+        return true;
+    }
+    std::string head;
+    if (!ReadAt(hive.fd, &head, std::min<std::size_t>(hive::kBaseBlockSize, std::size_t(hive.opened.st_size)))) {
+        *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+        return false;
+    }
+    const hive::BaseBlock base = hive::ReadBaseBlock(head);
+    if (!base.signature || head.size() < hive::kBaseBlockSize) {
+        MarkDamaged(Describe(hive::HiveProblem::NotAHive, where));
+        return true;
+    }
+    m_sequenceFloor = std::max(base.primarySequence, base.secondarySequence);
+
+    std::string bytes;  // the image hivex reads, when it is not the file itself
+    bool useFile = !base.Dirty();
+    if (!useFile) {
+        std::string primary;
+        if (!hive.ReadAll(&primary)) {
+            *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+            return false;
+        }
+        std::vector<std::string> logBytes(m_logs.size());
+        std::vector<hive::LogFile> logs;
+        for (std::size_t i = 0; i < m_logs.size(); ++i) {
+            if (m_logs[i].ReadAll(&logBytes[i]))
+                logs.push_back({m_logs[i].name, logBytes[i]});
+        }
+        hive::Recovery recovery = hive::RecoverHive(std::move(primary), logs);
+        m_sequenceFloor = std::max(m_sequenceFloor, recovery.highestLogSequence);
+        bytes = std::move(recovery.image);
+        if (recovery.outcome == hive::Recovery::Recovered) {
+            m_recovered = true;
+            m_recoveredFrom = recovery.logsUsed;
+        } else {
+            const std::u16string stale = u"The registry hive " + where
+                + u" was not saved completely (its sequence numbers differ), and its newest changes cannot be "
+                  u"recovered from its transaction logs: "
+                + recovery.reason;
+            NoteReadState({ReadCondition::Stale,
+                           stale + u". The report may be out of date, and Quelvo will not change this hive. Let "
+                                   u"Windows start and shut down once, then check again."});
+            m_refusal = stale + u"; it is not changed. Let Windows start and shut down once, then try again.";
+            // hivex reads the file's own state; only a broken checksum keeps it out.
+            useFile = hive::ReadBaseBlock(bytes).checksumOk;
+            if (!useFile)
+                hive::MakeBaseBlockClean(bytes, base.primarySequence);
+        }
+    }
+    if (useFile) {
+        bytes.clear();
+        if (std::uint64_t(hive.opened.st_size) - hive::kBaseBlockSize < base.binsSize)
+            MarkDamaged(Describe(hive::HiveProblem::CutShort, where));
+    } else {
+        if (const hive::HiveProblem problem = hive::CheckHiveBins(bytes))
+            MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
+        m_working = MemoryFile(bytes, error);
+        if (m_working < 0) {
+            *error = u"Cannot read the registry hive " + where + u": " + *error;
+            return false;
+        }
+    }
+    std::u16string openError;
+    if (!Reopen(&openError)) {
+        // Say what is wrong with it rather than what hivex's errno says.
+        if (useFile && !hive.ReadAll(&bytes))
+            bytes.clear();
+        hive::HiveProblem problem = hive::CheckHiveStructure(bytes);
+        MarkDamaged(problem ? hive::DescribeHiveProblem(problem, where, kSoftware)
+                            : where + u" cannot be read as a registry hive (" + openError + u")");
+    }
+    return true;
 }
 
 bool HiveStore::Reopen(std::u16string* error)
@@ -68,14 +322,19 @@ bool HiveStore::Reopen(std::u16string* error)
         hivex_close(Hive(m_hive));
         m_hive = nullptr;
     }
-    hive_h* h = hivex_open(m_file.c_str(), HIVEX_OPEN_WRITE);
+    const int source = m_working >= 0 ? m_working : m_hiveSource->fd;
+    hive_h* h = hivex_open(ProcPath(source).c_str(), HIVEX_OPEN_WRITE);
     if (!h) {
-        *error = u"Cannot read the registry hive " + FromUtf8(m_file.string()) + u": " + ErrnoText();
+        *error = ErrnoText(errno);
         return false;
     }
     m_hive = h;
-    m_identity = FileIdentity();
     return true;
+}
+
+void HiveStore::DamagedAt(const RegKey& key, const char16_t* what)
+{
+    MarkDamaged(PathText(m_file) + u" is damaged at " + std::u16string(kMachine) + key.Path() + u" (" + what + u")");
 }
 
 void HiveStore::LoadChildren(RegKey& key)
@@ -88,12 +347,23 @@ void HiveStore::LoadChildren(RegKey& key)
         return;
     }
     hive_node_h* children = hivex_node_children(Hive(m_hive), key.backendId);
-    if (!children)
-        return;  // unreadable: the key shows as empty
+    if (!children) {
+        DamagedAt(key, u"its sub-keys cannot be read");
+        return;
+    }
     for (hive_node_h* c = children; *c; ++c) {
-        char* name = hivex_node_name(Hive(m_hive), *c);
-        if (!name)
+        bool cycle = false;
+        for (const RegKey* up = &key; up && up->Parent() && !cycle; up = up->Parent())
+            cycle = up->backendId == *c;
+        if (cycle) {
+            DamagedAt(key, u"its sub-keys lead back to a key above it: a sub-key cycle");
             continue;
+        }
+        char* name = hivex_node_name(Hive(m_hive), *c);
+        if (!name) {
+            DamagedAt(key, u"the name of a sub-key cannot be read");
+            continue;
+        }
         RegKey& child = key.AddChild(FromUtf8(name));
         child.backendId = *c;
         std::free(name);
@@ -106,8 +376,10 @@ void HiveStore::LoadValues(RegKey& key)
     if (!m_hive || !key.Parent())
         return;
     hive_value_h* values = hivex_node_values(Hive(m_hive), key.backendId);
-    if (!values)
+    if (!values) {
+        DamagedAt(key, u"its values cannot be read");
         return;
+    }
     for (hive_value_h* v = values; *v; ++v) {
         char* name = hivex_value_key(Hive(m_hive), *v);
         hive_type type = hive_t_none;
@@ -119,6 +391,8 @@ void HiveStore::LoadValues(RegKey& key)
             value.type = static_cast<RegType>(type);
             value.data.assign(reinterpret_cast<std::uint8_t*>(data), reinterpret_cast<std::uint8_t*>(data) + length);
             key.SetValue(std::move(value));
+        } else {
+            DamagedAt(key, u"a value cannot be read");
         }
         std::free(name);
         std::free(data);
@@ -126,35 +400,140 @@ void HiveStore::LoadValues(RegKey& key)
     std::free(values);
 }
 
-RegStatus HiveStore::CheckWritable(std::u16string* message)
+bool HiveStore::ChangedOnDisk() const
 {
-    const std::u16string where = FromUtf8(m_file.string());
-    std::uint32_t primary = 0, secondary = 0;
-    if (!ReadHiveSequenceNumbers(m_file, &primary, &secondary)) {
-        *message = where + u" is no longer a registry hive; nothing was written.";
+    if (IdentityOfName(m_file) != m_identity)
+        return true;
+    if (m_recovered) {
+        for (const Source& log : m_logs) {
+            if (log.Changed())
+                return true;
+        }
+    }
+    return false;
+}
+
+RegStatus HiveStore::CheckStructureOnce(std::u16string* message)
+{
+    if (m_structureChecked)
+        return kSuccess;
+    std::string bytes;
+    const int source = m_working >= 0 ? m_working : m_hiveSource->fd;
+    struct stat st {};
+    if (::fstat(source, &st) != 0 || st.st_size > kMaxFileBytes || !ReadAt(source, &bytes, std::size_t(st.st_size))) {
+        *message = u"Cannot read the registry hive " + PathText(m_file) + u" again: " + ErrnoText(errno)
+            + u"; nothing was written.";
         return kWriteFault;
     }
-    if (primary != secondary) {
-        *message = u"The registry hive " + where
-            + u" was not saved completely (its sequence numbers differ); it is not changed. Let Windows "
-              u"start once to recover it.";
+    if (const hive::HiveProblem problem = hive::CheckHiveStructure(bytes)) {
+        MarkDamaged(hive::DescribeHiveProblem(problem, PathText(m_file), kSoftware));
+        *message = m_refusal;
         return kAccessDenied;
     }
-    if (FileIdentity() != m_identity) {
-        *message = where + u" changed on disk since it was read; scan again before repairing.";
-        return kWriteFault;
+    m_structureChecked = true;
+    return kSuccess;
+}
+
+RegStatus HiveStore::CheckWritable(std::u16string* message)
+{
+    const std::u16string where = PathText(m_file);
+    if (!m_refusal.empty()) {
+        *message = m_refusal;
+        return kAccessDenied;
     }
     if (!m_hive) {
         *message = u"The registry hive " + where + u" is not open.";
         return kWriteFault;
     }
-    return kSuccess;
+    // Windows resuming from hibernation would write its own memory back over
+    // any change made now: refused before anything is touched.
+    const Hibernation hibernation = m_options.installationRoot.empty()
+        ? Hibernation::None
+        : ReadHibernation(m_options.installationRoot);
+    if (hibernation == Hibernation::Hibernated) {
+        *message = u"Windows on " + PathText(m_options.installationRoot)
+            + u" is hibernated (Fast Startup): changes made now would be lost, or could damage the disk, when it "
+              u"resumes. Nothing was written. To repair it, " + std::u16string(kFastStartupAdvice)
+            + u", then try again.";
+        return kAccessDenied;
+    }
+    struct statvfs fs {};
+    if (::fstatvfs(m_hiveSource->fd, &fs) == 0 && (fs.f_flag & ST_RDONLY)) {
+        *message = u"The registry hive " + where + u" cannot be changed: the disk is mounted read-only. Nothing was "
+                                                    u"written.";
+        if (hibernation == Hibernation::FilePresent)
+            *message += u" Windows on it may be hibernated (Fast Startup), and ntfs-3g mounts such a disk read-only: "
+                + std::u16string(kFastStartupAdvice) + u", then mount the disk again.";
+        else
+            *message += u" Mount it read-write, then try again.";
+        return kAccessDenied;
+    }
+    if (ChangedOnDisk()) {
+        *message = where + u" changed on disk since it was read; scan again before repairing.";
+        return kWriteFault;
+    }
+    return CheckStructureOnce(message);
+}
+
+std::uint32_t HiveStore::NextSequence(std::string_view written) const
+{
+    std::uint32_t highest = std::max({m_sequenceFloor, hive::Le32(written.data() + 4), hive::Le32(written.data() + 8)});
+    std::vector<std::string> logBytes(m_logs.size());
+    std::vector<hive::LogFile> logs;
+    for (std::size_t i = 0; i < m_logs.size(); ++i) {
+        if (m_logs[i].ReadAll(&logBytes[i]))
+            logs.push_back({m_logs[i].name, logBytes[i]});
+    }
+    highest = std::max(highest, hive::HighestLogSequence(logs));
+    return highest == 0xFFFFFFFF ? 0 : highest + 1;
+}
+
+bool HiveStore::KeepCopies(std::u16string* message)
+{
+    RegBackup* backup = Backup();
+    if (!backup) {
+        *message = u"The registry hive " + PathText(m_file)
+            + u" was recovered from its transaction logs, and there is no backup folder to keep copies of them "
+              u"in; nothing was written.";
+        return false;
+    }
+    std::vector<const Source*> sources{m_hiveSource.get()};
+    for (const Source& log : m_logs)
+        sources.push_back(&log);
+    fs::path folder;
+    for (const Source* source : sources) {
+        std::string bytes;
+        if (source->Changed() || !source->ReadAll(&bytes)) {
+            *message = PathText(source->path) + u" changed on disk since it was read; nothing was written. Scan "
+                                                 u"again before repairing.";
+            return false;
+        }
+        fs::path copy;
+        const int fd = backup->CreateCompanion(source->name, &copy, message);
+        if (fd < 0)
+            return false;
+        const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+        const int saved = errno;
+        ::close(fd);
+        if (!ok) {
+            *message = u"Cannot write the copy " + PathText(copy) + u": " + ErrnoText(saved) + u"; nothing was "
+                                                                                              u"written.";
+            return false;
+        }
+        folder = copy.parent_path();
+    }
+    FlushFolder(folder);
+    return true;
 }
 
 RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message)
 {
-    const std::u16string where = FromUtf8(m_file.string());
+    const std::u16string where = PathText(m_file);
     std::u16string reopenError;
+    auto failed = [&](RegStatus status) {
+        Reopen(&reopenError);  // the in-memory hive may be inconsistent: drop it
+        return status;
+    };
     std::set<const RegKey*> batch(removed.begin(), removed.end());
     for (RegKey* key : removed) {
         if (!key->Parent() || !key->Parent()->Parent()) {
@@ -168,27 +547,67 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
         if (underRemoved)
             continue;
         if (hivex_node_delete_child(Hive(m_hive), key->backendId) != 0) {
-            *message = u"Cannot remove " + key->Path() + u" from " + where + u": " + ErrnoText();
-            Reopen(&reopenError);  // the in-memory hive may be inconsistent: drop it
-            return kWriteFault;
+            *message = u"Cannot remove " + key->Path() + u" from " + where + u": " + ErrnoText(errno);
+            return failed(kWriteFault);
         }
     }
-    std::string writeError;
-    const bool written = ReplaceFileWith(
-        m_file,
-        [&](const std::filesystem::path& temporary, std::string* err) {
-            if (hivex_commit(Hive(m_hive), temporary.c_str(), 0) == 0)
-                return true;
-            *err = "hivex cannot write " + temporary.string() + ": " + std::strerror(errno);
-            return false;
-        },
-        &writeError, m_replaceHook);
-    if (!written) {
-        *message = u"Cannot rewrite " + where + u": " + FromUtf8(writeError);
-        Reopen(&reopenError);
-        return kWriteFault;
+
+    // hivex writes the whole hive into a private file; its bytes get a
+    // clean header and are checked before they reach the disk.
+    const int committed = ::memfd_create("quelvo-hive-new", MFD_CLOEXEC);
+    if (committed < 0 || hivex_commit(Hive(m_hive), ProcPath(committed).c_str(), 0) != 0) {
+        *message = u"hivex cannot write the new hive: " + ErrnoText(errno) + u"; " + where + u" is unchanged.";
+        if (committed >= 0)
+            ::close(committed);
+        return failed(kWriteFault);
     }
-    m_identity = FileIdentity();
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(committed, &st) != 0 || !ReadAt(committed, &bytes, std::size_t(st.st_size))
+        || bytes.size() < hive::kBaseBlockSize) {
+        *message = u"Cannot read back the new hive: " + ErrnoText(errno) + u"; " + where + u" is unchanged.";
+        ::close(committed);
+        return failed(kWriteFault);
+    }
+    const std::uint32_t sequence = NextSequence(bytes);
+    if (sequence == 0) {
+        *message = u"The sequence numbers of " + where + u" and its logs are used up; it is unchanged.";
+        ::close(committed);
+        return failed(kAccessDenied);
+    }
+    // Written now: a log of an older state (old format logs go by this
+    // timestamp) can never be taken for this one's.
+    const std::uint64_t now = std::uint64_t(::time(nullptr)) * 10000000ull + 116444736000000000ull;
+    hive::PutLe32(bytes.data() + 12, std::uint32_t(now));
+    hive::PutLe32(bytes.data() + 16, std::uint32_t(now >> 32));
+    hive::MakeBaseBlockClean(bytes, sequence);
+    if (const hive::HiveProblem problem = hive::CheckHiveStructure(bytes)) {
+        *message = u"The new hive failed its check ("
+            + hive::DescribeHiveProblem(problem, u"it", kSoftware) + u"); " + where
+            + u" is unchanged.";
+        ::close(committed);
+        return failed(kWriteFault);
+    }
+    if (m_recovered && !KeepCopies(message)) {
+        ::close(committed);
+        return failed(kWriteFault);
+    }
+    std::string writeError;
+    if (!ReplaceFile(m_file, bytes, &writeError, m_replaceHook)) {
+        *message = u"Cannot rewrite " + where + u": " + FromUtf8(writeError) + u"; it is unchanged.";
+        ::close(committed);
+        return failed(kWriteFault);
+    }
+    // The hive on disk is now these bytes: they are the working copy from
+    // here on, and its logs no longer count.
+    // (hivex's own header there only differs in its sequence numbers.)
+    ::pwrite(committed, bytes.data(), hive::kBaseBlockSize, 0);
+    if (m_working >= 0)
+        ::close(m_working);
+    m_working = committed;
+    m_identity = IdentityOfName(m_file);
+    m_recovered = false;
+    m_sequenceFloor = sequence;
     return kSuccess;
 }
 

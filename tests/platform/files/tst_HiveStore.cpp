@@ -221,8 +221,9 @@ TEST_F(HiveStoreTest, shouldLeaveTheOldOrTheNewHiveWhenStoppedAtAnyStep)
     }
 }
 
-// hivex fails to write (the temporary file became a folder): nothing is
-// committed, and the removal it had made in memory is dropped with it.
+// The new hive cannot be written (the temporary file became a folder):
+// nothing is committed, and the removal hivex had made in memory is dropped
+// with it.
 TEST_F(HiveStoreTest, shouldCommitNothingAfterAHivexError)
 {
     store->SetReplaceHook([this](ReplaceStep step) {
@@ -237,7 +238,7 @@ TEST_F(HiveStoreTest, shouldCommitNothingAfterAHivexError)
         return true;
     });
     EXPECT_EQ(store->DeleteKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Classes\\.bad"), kWriteFault);
-    EXPECT_NE(ToUtf8(store->LastError()).find("hivex cannot write"), std::string::npos) << ToUtf8(store->LastError());
+    EXPECT_NE(ToUtf8(store->LastError()).find("Cannot rewrite"), std::string::npos) << ToUtf8(store->LastError());
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_NE(store->Find(u"SOFTWARE\\Classes\\.bad"), nullptr);
 
@@ -256,13 +257,20 @@ TEST_F(HiveStoreTest, shouldRefuseToRemoveTheHiveRootOrAfterAnOutsideChange)
     EXPECT_NE(ToUtf8(store->LastError()).find("changed on disk"), std::string::npos);
 }
 
+// It opens, empty, and says what it is, so that a scan never reports it clean.
 TEST(HiveStoreOpen, shouldExplainAFileThatIsNotAHive)
 {
     TempDir dir;
     WriteBytes(dir / "SOFTWARE", "regf but not really a hive");
     std::u16string error;
-    EXPECT_FALSE(HiveStore::Open(dir / "SOFTWARE", &error));
-    EXPECT_NE(ToUtf8(error).find((dir / "SOFTWARE").string()), std::string::npos);
+    auto store = HiveStore::Open(dir / "SOFTWARE", &error);
+    ASSERT_TRUE(store) << ToUtf8(error);
+    EXPECT_EQ(store->ReadState().kind, ReadCondition::Damaged);
+    EXPECT_NE(ToUtf8(store->ReadState().text).find((dir / "SOFTWARE").string() + " is not a registry hive"),
+              std::string::npos);
+    EXPECT_EQ(store->Find(u"SOFTWARE"), nullptr);
+    EXPECT_EQ(store->BeginRepair(), kAccessDenied);
+    EXPECT_EQ(ReadBytes(dir / "SOFTWARE"), "regf but not really a hive");
 }
 
 }  // namespace
