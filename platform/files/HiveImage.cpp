@@ -360,12 +360,12 @@ std::uint32_t BaseBlockChecksum(std::string_view bytes)
     return sum;
 }
 
-void MakeBaseBlockClean(std::string& image, std::uint32_t sequence)
+void MakeBaseBlockClean(char* base, std::uint32_t sequence)
 {
-    PutLe32(image.data() + 4, sequence);
-    PutLe32(image.data() + 8, sequence);
-    PutLe32(image.data() + 28, 0);
-    PutLe32(image.data() + 508, BaseBlockChecksum(image));
+    PutLe32(base + 4, sequence);
+    PutLe32(base + 8, sequence);
+    PutLe32(base + 28, 0);
+    PutLe32(base + 508, BaseBlockChecksum({base, 512}));
 }
 
 HiveProblem CheckHiveBins(std::string_view image)

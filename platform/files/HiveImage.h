@@ -64,8 +64,9 @@ BaseBlock ReadBaseBlock(std::string_view bytes);
 
 // XOR-32 of the first 508 bytes (at least 512 must be given).
 std::uint32_t BaseBlockChecksum(std::string_view bytes);
-// Writes both sequence numbers, file type 0 and the checksum into a hive image.
-void MakeBaseBlockClean(std::string& image, std::uint32_t sequence);
+// Writes both sequence numbers, file type 0 and the checksum into a hive's
+// base block (4096 bytes at `base`).
+void MakeBaseBlockClean(char* base, std::uint32_t sequence);
 
 struct HiveProblem {
     enum Kind { None, NotAHive, CutShort, Damaged } kind = None;

@@ -26,45 +26,71 @@ struct UsableLog {
 };
 
 // Pages overwritten in the image, so that a recovery that fails leaves the
-// hive exactly as given.
+// hive exactly as given. Their old bytes go into one buffer: a hive's logs
+// may carry tens of thousands of pages.
 class Undo {
 public:
-    explicit Undo(std::string& image) : m_image(image), m_size(image.size()) {}
-    void Write(std::size_t at, const char* data, std::size_t size)
+    explicit Undo(ImageBuffer& image) : m_image(image), m_size(image.Size()) {}
+    bool Write(std::size_t at, const char* data, std::size_t size)
     {
-        if (m_image.size() < at + size)
-            m_image.resize(at + size, '\0');
-        if (at < m_size)
-            m_saved.push_back({at, m_image.substr(at, std::min(size, m_size - at))});
-        std::memcpy(m_image.data() + at, data, size);
-    }
-    void Resize(std::size_t size)
-    {
-        if (size < m_image.size() && m_tail.empty() && size < m_size) {
-            m_tailAt = size;
-            m_tail = m_image.substr(size, m_size - size);
+        if (m_image.Size() < at + size && !m_image.Resize(at + size))
+            return false;
+        if (at < m_size) {
+            const std::size_t kept = std::min(size, m_size - at);
+            m_saved.push_back({at, kept});
+            m_bytes.append(m_image.Data() + at, kept);
         }
-        m_image.resize(size, '\0');
+        std::memcpy(m_image.Data() + at, data, size);
+        return true;
+    }
+    bool Resize(std::size_t size)
+    {
+        if (size < m_image.Size() && m_tail.empty() && size < m_size) {
+            m_tailAt = size;
+            m_tail.assign(m_image.Data() + size, m_size - size);
+        }
+        return m_image.Resize(size);
     }
     void Rollback()
     {
-        m_image.resize(std::max(m_image.size(), m_size), '\0');
+        m_image.Resize(m_size);
         if (!m_tail.empty())
-            std::memcpy(m_image.data() + m_tailAt, m_tail.data(), m_tail.size());
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            std::memcpy(m_image.data() + it->first, it->second.data(), it->second.size());
-        m_image.resize(m_size);
+            std::memcpy(m_image.Data() + m_tailAt, m_tail.data(), m_tail.size());
+        std::size_t end = m_bytes.size();
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            end -= it->second;
+            std::memcpy(m_image.Data() + it->first, m_bytes.data() + end, it->second);
+        }
         m_saved.clear();
+        m_bytes.clear();
         m_tail.clear();
     }
 
 private:
-    std::string& m_image;
+    ImageBuffer& m_image;
     std::size_t m_size;
-    std::vector<std::pair<std::size_t, std::string>> m_saved;
+    std::vector<std::pair<std::size_t, std::size_t>> m_saved;  // offset, length in m_bytes
+    std::string m_bytes;
     std::size_t m_tailAt = 0;
     std::string m_tail;  // what a shrink cut off
 };
+
+class StringBuffer final : public ImageBuffer {
+public:
+    explicit StringBuffer(std::string& bytes) : m_bytes(bytes) {}
+    char* Data() override { return m_bytes.data(); }
+    std::size_t Size() const override { return m_bytes.size(); }
+    bool Resize(std::size_t size) override
+    {
+        m_bytes.resize(size, '\0');
+        return true;
+    }
+
+private:
+    std::string& m_bytes;
+};
+
+std::string_view View(ImageBuffer& image) { return {image.Data(), image.Size()}; }
 
 // One HvLE entry of a log, as its header describes it.
 struct Entry {
@@ -121,30 +147,37 @@ bool EntryHolds(const Entry& e, std::size_t maxBins)
     return true;
 }
 
-void ApplyEntry(const Entry& e, Undo& undo)
+// Writes an entry's pages into the image (growing it as they need).
+bool ApplyEntry(const Entry& e, ImageBuffer& image)
 {
     const char* p = e.log->bytes.data() + e.offset;
     const std::size_t pages = Le32(p + 20);
     std::size_t data = kEntryHeader + pages * 8;
     for (std::size_t i = 0; i < pages; ++i) {
-        const std::size_t offset = Le32(p + kEntryHeader + 8 * i);
+        const std::size_t at = kBaseBlockSize + Le32(p + kEntryHeader + 8 * i);
         const std::size_t size = Le32(p + kEntryHeader + 8 * i + 4);
-        undo.Write(kBaseBlockSize + offset, p + data, size);
+        if (image.Size() < at + size && !image.Resize(at + size))
+            return false;
+        std::memcpy(image.Data() + at, p + data, size);
         data += size;
     }
+    return true;
 }
 
-bool FinishImage(std::string& image, Undo& undo, std::uint32_t bins, std::uint32_t sequence)
+// The recovered header and exactly the recovered bins; false when those
+// bins are broken.
+bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
 {
-    undo.Resize(kBaseBlockSize + bins);
-    PutLe32(image.data() + 40, bins);
-    MakeBaseBlockClean(image, sequence);
-    return !CheckHiveBins(image);
+    if (!image.Resize(kBaseBlockSize + bins))
+        return false;
+    PutLe32(image.Data() + 40, bins);
+    MakeBaseBlockClean(image.Data(), sequence);
+    return !CheckHiveBins(View(image));
 }
 
 // New format: returns false (and the reason) when nothing could be applied
 // or the logs do not chain.
-bool ApplyNewFormat(std::string& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
+bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
                     std::size_t maxBins, Recovery& r)
 {
     std::vector<std::vector<Entry>> live;
@@ -205,20 +238,22 @@ bool ApplyNewFormat(std::string& image, const BaseBlock& base, const std::vector
         }
     }
 
-    Undo undo(image);
+    // Every entry was checked before the first page is written.
+    r.imageSpoilt = true;
+    bool applied = true;
     for (const Entry* e : chain) {
-        ApplyEntry(*e, undo);
+        applied = applied && ApplyEntry(*e, image);
         if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e->log->name) == r.logsUsed.end())
             r.logsUsed.push_back(e->log->name);
     }
     const Entry& last = *chain.back();
     const std::uint32_t bins = Le32(last.log->bytes.data() + last.offset + 16);
-    if (!FinishImage(image, undo, bins, last.sequence)) {
-        undo.Rollback();
+    if (!applied || !FinishImage(image, bins, last.sequence)) {
         r.logsUsed.clear();
         r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
         return false;
     }
+    r.imageSpoilt = false;
     r.sequence = last.sequence;
     r.entriesApplied = chain.size();
     return true;
@@ -227,8 +262,8 @@ bool ApplyNewFormat(std::string& image, const BaseBlock& base, const std::vector
 // Old format: the first log written for this state of the hive (the one
 // whose header timestamp is the hive's; a header recovered from a log is
 // that log's own).
-bool ApplyOldFormat(std::string& image, const BaseBlock& base, const std::vector<UsableLog>& logs, std::size_t maxBins,
-                    Recovery& r)
+bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
+                    std::size_t maxBins, Recovery& r)
 {
     const std::uint64_t stamp = base.timestamp;
     std::u16string notes;
@@ -264,11 +299,14 @@ bool ApplyOldFormat(std::string& image, const BaseBlock& base, const std::vector
                 cut = true;
                 break;
             }
-            undo.Write(kBaseBlockSize + bit * kSector, b.data() + from, kSector);
+            if (!undo.Write(kBaseBlockSize + bit * kSector, b.data() + from, kSector)) {
+                cut = true;
+                break;
+            }
             from += kSector;
             ++pages;
         }
-        if (cut || !FinishImage(image, undo, bins, log.base.primarySequence)) {
+        if (cut || !undo.Resize(kBaseBlockSize + bins) || !FinishImage(image, bins, log.base.primarySequence)) {
             undo.Rollback();
             note(*log.file, cut ? u" is cut short" : u" leaves the hive damaged");
             continue;
@@ -302,17 +340,24 @@ std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
 
 Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs)
 {
+    const std::string given = primary;
+    StringBuffer buffer(primary);
+    Recovery r = RecoverHiveInPlace(buffer, logs);
+    r.image = r.imageSpoilt ? given : std::move(primary);
+    r.imageSpoilt = false;
+    return r;
+}
+
+Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs)
+{
     Recovery r;
-    r.highestLogSequence = HighestLogSequence(logs);
-    BaseBlock base = ReadBaseBlock(primary);
-    if (!base.signature || primary.size() < kBaseBlockSize) {
+    BaseBlock base = ReadBaseBlock(View(image));
+    if (!base.signature || image.Size() < kBaseBlockSize) {
         r.outcome = Recovery::NotAHive;
-        r.image = std::move(primary);
         return r;
     }
     if (!base.Dirty()) {
         r.outcome = Recovery::Clean;
-        r.image = std::move(primary);
         return r;
     }
     r.outcome = Recovery::Unrecoverable;
@@ -345,29 +390,25 @@ Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs)
         const std::u16string what = base.checksumOk ? u"it has no usable transaction log"
                                                     : u"its header is damaged and it has no usable transaction log";
         r.reason = unusable.empty() ? what : what + u" (" + unusable + u")";
-        r.image = std::move(primary);
         return r;
     }
     // The hive may grow only by the pages its logs carry.
-    const std::size_t maxBins = primary.size() + logBytes;
+    const std::size_t maxBins = image.Size() + logBytes;
 
-    const std::string header = primary.substr(0, kBaseBlockSize);
-    const bool baseFromLog = !base.checksumOk;
-    if (baseFromLog) {
-        std::memcpy(primary.data(), chosen.front().file->bytes.data(), kSector);
-        PutLe32(primary.data() + 28, 0);
-        PutLe32(primary.data() + 508, BaseBlockChecksum(primary));
-        base = ReadBaseBlock(primary);
+    const std::string header(image.Data(), kBaseBlockSize);
+    if (!base.checksumOk) {
+        std::memcpy(image.Data(), chosen.front().file->bytes.data(), kSector);
+        PutLe32(image.Data() + 28, 0);
+        PutLe32(image.Data() + 508, BaseBlockChecksum(View(image)));
+        base = ReadBaseBlock(View(image));
     }
-    const bool applied = !newLogs.empty() ? ApplyNewFormat(primary, base, newLogs, maxBins, r)
-                                          : ApplyOldFormat(primary, base, oldLogs, maxBins, r);
+    const bool applied = !newLogs.empty() ? ApplyNewFormat(image, base, newLogs, maxBins, r)
+                                          : ApplyOldFormat(image, base, oldLogs, maxBins, r);
     if (!applied) {
-        primary.replace(0, kBaseBlockSize, header);
-        r.image = std::move(primary);
+        std::memcpy(image.Data(), header.data(), kBaseBlockSize);
         return r;
     }
     r.outcome = Recovery::Recovered;
-    r.image = std::move(primary);
     return r;
 }
 

@@ -26,6 +26,7 @@
 // checksum and a log file type. Memory stays within the sizes given: the
 // hive may grow only by what its logs carry.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,12 +48,32 @@ struct Recovery {
     // on from each other"). Recovered: a note when an entry ended the chain.
     std::u16string reason;
     std::uint32_t sequence = 0;            // Recovered: the sequence number of the result
-    std::uint32_t highestLogSequence = 0;  // the highest any log header or entry carries
     std::size_t entriesApplied = 0;        // log entries, or dirty pages of an old-format log
     std::vector<std::string> logsUsed;
+    // RecoverHiveInPlace only: Unrecoverable after log pages were written
+    // into the image (their result proved broken); the caller reads the
+    // hive again. Rare, so nothing is kept for undoing them.
+    bool imageSpoilt = false;
 };
 
 Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs);
+
+// Memory holding a hive's bytes while it is recovered in place (a private
+// memory file the reader maps, so that the hive is never copied).
+class ImageBuffer {
+public:
+    virtual ~ImageBuffer() = default;
+    virtual char* Data() = 0;
+    virtual std::size_t Size() const = 0;
+    // Grows (with zero bytes) or shrinks; false when it cannot hold `size`.
+    // A hive grows by no more than its logs' sizes together.
+    virtual bool Resize(std::size_t size) = 0;
+};
+
+// RecoverHive on the bytes in `image`, changed in place; unless the result
+// is Recovered they are left as given (see imageSpoilt). Recovery::image
+// stays empty.
+Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs);
 
 // The highest sequence number in the logs' headers and entries, valid or not:
 // a clean hive written later must carry a higher one, so that no old entry

@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -82,21 +83,133 @@ bool ReadAt(int fd, std::string* bytes, std::size_t size)
     return true;
 }
 
-// An anonymous file in memory: nothing of the working copy reaches a disk.
-int MemoryFile(std::string_view bytes, std::u16string* error)
+// Copies `size` bytes from the start of `from` to the end of `to`, in the
+// kernel where it can (as cp does), else through a buffer.
+bool CopyBytes(int from, int to, std::size_t size)
+{
+    off_t in = 0;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::sendfile(to, from, &in, size - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n == 0) {
+            errno = EIO;  // the file is shorter than it was
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
+        std::string chunk;
+        while (done < size) {
+            chunk.resize(std::min<std::size_t>(size - done, 1 << 20));
+            const ssize_t r = ::pread(from, chunk.data(), chunk.size(), off_t(done));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0) {
+                if (r == 0)
+                    errno = EIO;
+                return false;
+            }
+            if (!WriteAll(to, std::string_view(chunk.data(), std::size_t(r))))
+                return false;
+            done += std::size_t(r);
+        }
+    }
+    return true;
+}
+
+// A private copy in memory of a file's first `size` bytes, `capacity` bytes
+// long (zeros after the copy): nothing of the working copy reaches a disk,
+// and nobody else can change it under a mapping. -1 with errno on failure.
+int MemoryCopy(int from, std::size_t size, std::size_t capacity)
 {
     const int fd = ::memfd_create("quelvo-hive", MFD_CLOEXEC);
-    if (fd < 0) {
-        *error = u"cannot make a private working copy: " + ErrnoText(errno);
+    if (fd < 0)
         return -1;
-    }
-    if (!WriteAll(fd, bytes)) {
-        *error = u"cannot make a private working copy: " + ErrnoText(errno);
+    if (!CopyBytes(from, fd, size) || (capacity > size && ::ftruncate(fd, off_t(capacity)) != 0)) {
+        const int saved = errno;
         ::close(fd);
+        errno = saved;
         return -1;
     }
     return fd;
 }
+
+// A shared mapping of a private memory file.
+class Mapping {
+public:
+    Mapping(int fd, std::size_t length, bool writable) : m_length(length)
+    {
+        if (length == 0)
+            return;
+        void* p = ::mmap(nullptr, length, PROT_READ | (writable ? PROT_WRITE : 0), MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED)
+            m_data = static_cast<char*>(p);
+    }
+    ~Mapping()
+    {
+        if (m_data)
+            ::munmap(m_data, m_length);
+    }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    Mapping(Mapping&& other) noexcept : m_data(other.m_data), m_length(other.m_length) { other.m_data = nullptr; }
+
+    bool Ok() const { return m_data != nullptr || m_length == 0; }
+    // The first `length` bytes will all be read (or written): mapped at
+    // once rather than page by page (a hint; older kernels ignore it).
+    void Prefault(std::size_t length, bool write) const
+    {
+#if defined(MADV_POPULATE_WRITE) && defined(MADV_POPULATE_READ)
+        if (m_data)
+            ::madvise(m_data, std::min(length, m_length), write ? MADV_POPULATE_WRITE : MADV_POPULATE_READ);
+#else
+        (void)length;
+        (void)write;
+#endif
+    }
+    char* Data() const { return m_data; }
+    std::string_view View() const { return {m_data, m_data ? m_length : 0}; }
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_length;
+};
+
+std::size_t FileSize(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? std::size_t(st.st_size) : 0;
+}
+
+// The hive recovered in place in its mapped working copy.
+class MappedImage final : public hive::ImageBuffer {
+public:
+    MappedImage(const Mapping& mapping, std::size_t size, std::size_t capacity)
+        : m_data(mapping.Data()), m_size(size), m_capacity(capacity)
+    {
+    }
+    char* Data() override { return m_data; }
+    std::size_t Size() const override { return m_size; }
+    bool Resize(std::size_t size) override
+    {
+        if (size > m_capacity)
+            return false;
+        if (size > m_size)
+            std::memset(m_data + m_size, 0, size - m_size);
+        m_size = size;
+        return true;
+    }
+
+private:
+    char* m_data;
+    std::size_t m_size;
+    std::size_t m_capacity;
+};
 
 // `name` in `folder`, in any letter case (the exact case first).
 std::optional<fs::path> EntryIgnoringCase(const fs::path& folder, const std::string& name)
@@ -136,14 +249,14 @@ struct HiveStore::Source {
     }
 
     // Opens a regular file for reading without touching it (not even its
-    // access time where the rights allow).
+    // access time where the rights allow); never waits on a pipe put there.
     bool Open(const fs::path& file, std::u16string* error)
     {
         path = file;
         name = file.filename().string();
-        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOATIME);
         if (fd < 0 && errno == EPERM)
-            fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+            fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             *error = ErrnoText(errno);
             return false;
@@ -170,7 +283,7 @@ Hibernation ReadHibernation(const fs::path& installationRoot)
     const auto file = EntryIgnoringCase(installationRoot, "hiberfil.sys");
     if (!file)
         return Hibernation::None;
-    const int fd = ::open(file->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(file->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     char head[4] = {};
     const bool read = fd >= 0 && ::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head);
     if (fd >= 0)
@@ -182,7 +295,7 @@ Hibernation ReadHibernation(const fs::path& installationRoot)
 
 bool ReadHiveSequenceNumbers(const fs::path& file, std::uint32_t* primary, std::uint32_t* secondary)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     std::string head;
@@ -244,8 +357,9 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
         MarkDamaged(where + u" is too large to be a registry hive");
         return true;
     }
+    const std::size_t size = std::size_t(hive.opened.st_size);
     std::string head;
-    if (!ReadAt(hive.fd, &head, std::min<std::size_t>(hive::kBaseBlockSize, std::size_t(hive.opened.st_size)))) {
+    if (!ReadAt(hive.fd, &head, std::min<std::size_t>(hive::kBaseBlockSize, size))) {
         *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
         return false;
     }
@@ -256,79 +370,113 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
     }
     m_sequenceFloor = std::max(base.primarySequence, base.secondarySequence);
 
-    std::string bytes;  // the image hivex reads, when it is not the file itself
-    bool useFile = !base.Dirty();
-    if (!useFile) {
-        std::string primary;
-        if (!hive.ReadAll(&primary)) {
+    // The logs of a dirty hive, each copied once into memory of its own.
+    std::vector<Mapping> logMaps;
+    std::vector<hive::LogFile> logs;
+    std::size_t logBytes = 0;
+    if (base.Dirty()) {
+        logMaps.reserve(m_logs.size());
+        for (const Source& log : m_logs) {
+            const std::size_t logSize = std::size_t(log.opened.st_size);
+            const int copy = MemoryCopy(log.fd, logSize, logSize);
+            if (copy < 0)
+                continue;  // unreadable: as if it were not there
+            logMaps.emplace_back(copy, logSize, false);
+            ::close(copy);
+            logMaps.back().Prefault(logSize, false);
+            if (logMaps.back().Ok()) {
+                logs.push_back({log.name, logMaps.back().View()});
+                logBytes += logSize;
+            }
+        }
+    }
+
+    // The working copy, with room for what the logs may add.
+    const std::size_t capacity = size + (base.Dirty() ? logBytes + hive::kBaseBlockSize : 0);
+    m_working = MemoryCopy(hive.fd, size, capacity);
+    if (m_working < 0) {
+        *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+        return false;
+    }
+    if (base.Dirty()) {
+        std::size_t recovered = size;
+        bool stale = true, spoilt = false;
+        {
+            Mapping map(m_working, capacity, true);
+            if (!map.Ok()) {
+                *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+                return false;
+            }
+            map.Prefault(size, true);
+            MappedImage image(map, size, capacity);
+            const hive::Recovery recovery = hive::RecoverHiveInPlace(image, logs);
+            recovered = image.Size();
+            spoilt = recovery.imageSpoilt;
+            if (recovery.outcome == hive::Recovery::Recovered) {
+                stale = false;
+                m_recovered = true;
+                m_recoveredFrom = recovery.logsUsed;
+            } else {
+                const std::u16string text = u"The registry hive " + where
+                    + u" was not saved completely (its sequence numbers differ), and its newest changes cannot be "
+                      u"recovered from its transaction logs: "
+                    + recovery.reason;
+                NoteReadState({ReadCondition::Stale,
+                               text + u". The report may be out of date, and Quelvo will not change this hive. Let "
+                                      u"Windows start and shut down once, then check again."});
+                m_refusal = text + u"; it is not changed. Let Windows start and shut down once, then try again.";
+            }
+        }
+        if (spoilt) {
+            // Logs whose result proved broken: the file's own state again.
+            ::close(m_working);
+            m_working = MemoryCopy(hive.fd, size, size);
+            recovered = size;
+        }
+        if (m_working < 0 || ::ftruncate(m_working, off_t(recovered)) != 0) {
             *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
             return false;
         }
-        std::vector<std::string> logBytes(m_logs.size());
-        std::vector<hive::LogFile> logs;
-        for (std::size_t i = 0; i < m_logs.size(); ++i) {
-            if (m_logs[i].ReadAll(&logBytes[i]))
-                logs.push_back({m_logs[i].name, logBytes[i]});
+        if (stale) {
+            // The file's own state is shown; only a broken checksum keeps hivex out.
+            if (!base.checksumOk) {
+                hive::MakeBaseBlockClean(head.data(), base.primarySequence);
+                ::pwrite(m_working, head.data(), head.size(), 0);
+            }
+            const Mapping map(m_working, recovered, false);
+            if (const hive::HiveProblem problem = hive::CheckHiveBins(map.View()))
+                MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
         }
-        hive::Recovery recovery = hive::RecoverHive(std::move(primary), logs);
-        m_sequenceFloor = std::max(m_sequenceFloor, recovery.highestLogSequence);
-        bytes = std::move(recovery.image);
-        if (recovery.outcome == hive::Recovery::Recovered) {
-            m_recovered = true;
-            m_recoveredFrom = recovery.logsUsed;
-        } else {
-            const std::u16string stale = u"The registry hive " + where
-                + u" was not saved completely (its sequence numbers differ), and its newest changes cannot be "
-                  u"recovered from its transaction logs: "
-                + recovery.reason;
-            NoteReadState({ReadCondition::Stale,
-                           stale + u". The report may be out of date, and Quelvo will not change this hive. Let "
-                                   u"Windows start and shut down once, then check again."});
-            m_refusal = stale + u"; it is not changed. Let Windows start and shut down once, then try again.";
-            // hivex reads the file's own state; only a broken checksum keeps it out.
-            useFile = hive::ReadBaseBlock(bytes).checksumOk;
-            if (!useFile)
-                hive::MakeBaseBlockClean(bytes, base.primarySequence);
-        }
+    } else if (size - hive::kBaseBlockSize < base.binsSize) {
+        MarkDamaged(Describe(hive::HiveProblem::CutShort, where));
     }
-    if (useFile) {
-        bytes.clear();
-        if (std::uint64_t(hive.opened.st_size) - hive::kBaseBlockSize < base.binsSize)
-            MarkDamaged(Describe(hive::HiveProblem::CutShort, where));
-    } else {
-        if (const hive::HiveProblem problem = hive::CheckHiveBins(bytes))
-            MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
-        m_working = MemoryFile(bytes, error);
-        if (m_working < 0) {
-            *error = u"Cannot read the registry hive " + where + u": " + *error;
-            return false;
-        }
-    }
+
     std::u16string openError;
-    if (!Reopen(&openError)) {
+    if (!Reopen(false, &openError)) {
         // Say what is wrong with it rather than what hivex's errno says.
-        if (useFile && !hive.ReadAll(&bytes))
-            bytes.clear();
-        hive::HiveProblem problem = hive::CheckHiveStructure(bytes);
+        const Mapping map(m_working, FileSize(m_working), false);
+        const hive::HiveProblem problem = hive::CheckHiveStructure(map.View());
         MarkDamaged(problem ? hive::DescribeHiveProblem(problem, where, kSoftware)
                             : where + u" cannot be read as a registry hive (" + openError + u")");
     }
     return true;
 }
 
-bool HiveStore::Reopen(std::u16string* error)
+bool HiveStore::Reopen(bool writable, std::u16string* error)
 {
     if (m_hive) {
         hivex_close(Hive(m_hive));
         m_hive = nullptr;
     }
-    const int source = m_working >= 0 ? m_working : m_hiveSource->fd;
-    hive_h* h = hivex_open(ProcPath(source).c_str(), HIVEX_OPEN_WRITE);
+    // Read-only, hivex maps the working copy; to change it, it needs a copy
+    // of its own.
+    hive_h* h = hivex_open(ProcPath(m_working).c_str(), writable ? HIVEX_OPEN_WRITE : 0);
     if (!h) {
         *error = ErrnoText(errno);
         return false;
     }
     m_hive = h;
+    m_writable = writable;
     return true;
 }
 
@@ -417,15 +565,13 @@ RegStatus HiveStore::CheckStructureOnce(std::u16string* message)
 {
     if (m_structureChecked)
         return kSuccess;
-    std::string bytes;
-    const int source = m_working >= 0 ? m_working : m_hiveSource->fd;
-    struct stat st {};
-    if (::fstat(source, &st) != 0 || st.st_size > kMaxFileBytes || !ReadAt(source, &bytes, std::size_t(st.st_size))) {
+    const Mapping map(m_working, FileSize(m_working), false);
+    if (!map.Ok()) {
         *message = u"Cannot read the registry hive " + PathText(m_file) + u" again: " + ErrnoText(errno)
             + u"; nothing was written.";
         return kWriteFault;
     }
-    if (const hive::HiveProblem problem = hive::CheckHiveStructure(bytes)) {
+    if (const hive::HiveProblem problem = hive::CheckHiveStructure(map.View())) {
         MarkDamaged(hive::DescribeHiveProblem(problem, PathText(m_file), kSoftware));
         *message = m_refusal;
         return kAccessDenied;
@@ -472,7 +618,16 @@ RegStatus HiveStore::CheckWritable(std::u16string* message)
         *message = where + u" changed on disk since it was read; scan again before repairing.";
         return kWriteFault;
     }
-    return CheckStructureOnce(message);
+    const RegStatus status = CheckStructureOnce(message);
+    if (status != kSuccess || m_writable)
+        return status;
+    // Removals need hivex's own copy of the hive; until now it only read it.
+    std::u16string error;
+    if (!Reopen(true, &error)) {
+        *message = u"Cannot open the registry hive " + where + u" for changes: " + error + u"; nothing was written.";
+        return kWriteFault;
+    }
+    return kSuccess;
 }
 
 std::uint32_t HiveStore::NextSequence(std::string_view written) const
@@ -502,8 +657,7 @@ bool HiveStore::KeepCopies(std::u16string* message)
         sources.push_back(&log);
     fs::path folder;
     for (const Source* source : sources) {
-        std::string bytes;
-        if (source->Changed() || !source->ReadAll(&bytes)) {
+        if (source->Changed()) {
             *message = PathText(source->path) + u" changed on disk since it was read; nothing was written. Scan "
                                                  u"again before repairing.";
             return false;
@@ -512,7 +666,7 @@ bool HiveStore::KeepCopies(std::u16string* message)
         const int fd = backup->CreateCompanion(source->name, &copy, message);
         if (fd < 0)
             return false;
-        const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+        const bool ok = CopyBytes(source->fd, fd, std::size_t(source->opened.st_size)) && ::fsync(fd) == 0;
         const int saved = errno;
         ::close(fd);
         if (!ok) {
@@ -531,7 +685,7 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
     const std::u16string where = PathText(m_file);
     std::u16string reopenError;
     auto failed = [&](RegStatus status) {
-        Reopen(&reopenError);  // the in-memory hive may be inconsistent: drop it
+        Reopen(true, &reopenError);  // the in-memory hive may be inconsistent: drop it
         return status;
     };
     std::set<const RegKey*> batch(removed.begin(), removed.end());
@@ -561,10 +715,9 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
             ::close(committed);
         return failed(kWriteFault);
     }
-    std::string bytes;
-    struct stat st {};
-    if (::fstat(committed, &st) != 0 || !ReadAt(committed, &bytes, std::size_t(st.st_size))
-        || bytes.size() < hive::kBaseBlockSize) {
+    Mapping map(committed, FileSize(committed), true);
+    const std::string_view bytes = map.View();
+    if (!map.Ok() || bytes.size() < hive::kBaseBlockSize) {
         *message = u"Cannot read back the new hive: " + ErrnoText(errno) + u"; " + where + u" is unchanged.";
         ::close(committed);
         return failed(kWriteFault);
@@ -578,13 +731,12 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
     // Written now: a log of an older state (old format logs go by this
     // timestamp) can never be taken for this one's.
     const std::uint64_t now = std::uint64_t(::time(nullptr)) * 10000000ull + 116444736000000000ull;
-    hive::PutLe32(bytes.data() + 12, std::uint32_t(now));
-    hive::PutLe32(bytes.data() + 16, std::uint32_t(now >> 32));
-    hive::MakeBaseBlockClean(bytes, sequence);
+    hive::PutLe32(map.Data() + 12, std::uint32_t(now));
+    hive::PutLe32(map.Data() + 16, std::uint32_t(now >> 32));
+    hive::MakeBaseBlockClean(map.Data(), sequence);
     if (const hive::HiveProblem problem = hive::CheckHiveStructure(bytes)) {
-        *message = u"The new hive failed its check ("
-            + hive::DescribeHiveProblem(problem, u"it", kSoftware) + u"); " + where
-            + u" is unchanged.";
+        *message = u"The new hive failed its check (" + hive::DescribeHiveProblem(problem, u"it", kSoftware) + u"); "
+            + where + u" is unchanged.";
         ::close(committed);
         return failed(kWriteFault);
     }
@@ -600,10 +752,7 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
     }
     // The hive on disk is now these bytes: they are the working copy from
     // here on, and its logs no longer count.
-    // (hivex's own header there only differs in its sequence numbers.)
-    ::pwrite(committed, bytes.data(), hive::kBaseBlockSize, 0);
-    if (m_working >= 0)
-        ::close(m_working);
+    ::close(m_working);
     m_working = committed;
     m_identity = IdentityOfName(m_file);
     m_recovered = false;

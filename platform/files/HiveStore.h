@@ -7,14 +7,15 @@
 //
 // Reading. The hive and its transaction logs (<hive>.LOG1, .LOG2, .LOG, in
 // any letter case) are opened once, read-only; nothing on the disk changes.
-// A dirty hive (its last write unfinished) is recovered from its logs into a
-// private working copy (an anonymous memory file that hivex opens).
+// The hive is copied into a private working copy (an anonymous memory file,
+// which hivex maps for reading and copies only for a repair); a dirty hive
+// (its last write unfinished) is recovered from its logs there, in place.
 //
 // | The hive                    | Read as                         | ReadState | Written |
 // |-----------------------------|---------------------------------|-----------|---------|
-// | clean                       | the file                        | Complete  | yes     |
-// | dirty, recovered            | the recovered copy              | Complete  | yes     |
-// | dirty, not recoverable      | the file (out of date)          | Stale     | never   |
+// | clean                       | as it is                        | Complete  | yes     |
+// | dirty, recovered            | recovered                       | Complete  | yes     |
+// | dirty, not recoverable      | as it is (out of date)          | Stale     | never   |
 // | not a hive, cut short,      | what can be read (maybe none)   | Damaged   | never   |
 // | damaged                     |                                 |           |         |
 //
@@ -78,7 +79,7 @@ private:
     struct Source;  // a file read at open: descriptor and identity
     HiveStore();
     bool ReadAndRecover(std::u16string* error);
-    bool Reopen(std::u16string* error);
+    bool Reopen(bool writable, std::u16string* error);
     void MarkDamaged(const std::u16string& text);
     void DamagedAt(const RegKey& key, const char16_t* what);
     RegStatus CheckStructureOnce(std::u16string* message);
@@ -90,8 +91,9 @@ private:
     Options m_options;
     std::unique_ptr<Source> m_hiveSource;
     std::vector<Source> m_logs;
-    int m_working = -1;  // the memory file hivex reads when the hive is not read as it is
+    int m_working = -1;      // the private memory file with the hive as read (or last written)
     void* m_hive = nullptr;  // hive_h
+    bool m_writable = false; // whether hivex holds its own copy, for changes
     std::string m_identity;  // of the file under its name, as read or last written
     bool m_recovered = false;
     std::vector<std::string> m_recoveredFrom;

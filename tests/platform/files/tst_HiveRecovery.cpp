@@ -292,7 +292,7 @@ TEST_F(WrittenLogs, shouldIgnoreOldEntriesLeftAfterTheLiveOnesAndReportTheHighes
     const Recovery r = Recover(dirty.file, log1, dirty.log2);
     ASSERT_EQ(r.outcome, Recovery::Recovered) << N(r.reason);
     EXPECT_TRUE(Bins(r.image, BinsSize(*after)) == Bins(*after, BinsSize(*after)));
-    EXPECT_EQ(r.highestLogSequence, n + 40);
+    EXPECT_EQ(hive::HighestLogSequence({{"SOFTWARE.LOG1", log1}, {"SOFTWARE.LOG2", dirty.log2}}), n + 40);
 }
 
 TEST_F(WrittenLogs, shouldRecoverABrokenHeaderFromTheFirstLog)

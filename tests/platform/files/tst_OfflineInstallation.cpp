@@ -215,6 +215,23 @@ TEST_F(OfflineInstallation, shouldFindTheLogsInAnyLetterCase)
     EXPECT_TRUE(ReadBytes(hive) == dirty.file) << "reading changes nothing on the disk";
 }
 
+// Pipes laid where the hive or a log should be are refused, never waited on.
+TEST_F(OfflineInstallation, shouldNeverWaitOnAPipeInPlaceOfTheHiveOrALog)
+{
+    const DirtyHive dirty = MakeDirtyHive(*stateA, *stateB);
+    const fs::path hive = WriteInstallation(dir / "win", dirty.file, {}, dirty.log2);
+    ASSERT_EQ(::mkfifo((hive.string() + ".LOG1").c_str(), 0600), 0);
+    auto target = Open(dir / "win");
+    ASSERT_TRUE(target);
+    EXPECT_NE(target->Store().ReadState().kind, ReadCondition::Damaged);
+
+    fs::remove(hive);
+    ASSERT_EQ(::mkfifo(hive.c_str(), 0600), 0);
+    std::u16string error;
+    EXPECT_FALSE(OpenWindowsInstallation(dir / "win", &error));
+    EXPECT_NE(N(error).find("it is not a file"), std::string::npos) << N(error);
+}
+
 TEST_F(OfflineInstallation, shouldShowAHiveItCannotRecoverAsOutOfDateAndNeverWriteIt)
 {
     const DirtyHive dirty = MakeDirtyHive(*stateA, *stateB);
