@@ -3,11 +3,10 @@
 #include "platform/Text.h"
 #include "report/Unit_QLV_ReportActions.h"
 
-#if QUELVO_LOOKUP_EMBEDDED
 #include "lookup/Catalogue.h"
 #include "lookup/Service.h"
-#endif
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -23,7 +22,6 @@ namespace {
 
 constexpr std::u16string_view kDefaultHost = u"" QUELVO_LOOKUP_HOST_DEFAULT;
 
-#if QUELVO_LOOKUP_EMBEDDED
 // Started once; a failure is remembered too, so that every Download after
 // it goes to the configured host without trying again.
 std::u16string EmbeddedHost(std::u16string_view appDir)
@@ -36,11 +34,16 @@ std::u16string EmbeddedHost(std::u16string_view appDir)
             std::filesystem::path dir(std::u16string{appDir});
             auto catalogue = std::make_shared<const lookup::Catalogue>(lookup::LoadCatalogueFiles(
                 dir / std::string(lookup::kCatalogueFileName), dir / std::string(lookup::kLibraryFileName)));
-            // One user's browser: a few workers are plenty.
+            // One user's browser: one thread; every client is on this
+            // machine, so the per-client cap is the total. Only requests for
+            // its own address are answered, so that no web page can reach it
+            // under a name of its own (DNS rebinding).
             lookup::ServiceOptions options;
-            options.workers = 8;
-            options.queuedConnections = 32;
-            options.keepAliveSeconds = 2;  // bounds the wait for idle connections at exit
+            options.threads = 1;
+            options.maxConnections = 64;
+            options.maxConnectionsPerClient = 64;
+            options.headTimeout = std::chrono::seconds(5);
+            options.onlyOwnAddress = true;
             auto candidate = std::make_unique<lookup::LookupService>(std::move(catalogue), options);
             const int port = candidate->Bind("127.0.0.1", 0);
             if (port > 0 && candidate->Start()) {
@@ -53,7 +56,6 @@ std::u16string EmbeddedHost(std::u16string_view appDir)
     });
     return host;
 }
-#endif
 
 }  // namespace
 
@@ -72,14 +74,10 @@ std::u16string func_LookupHostText()
 std::u16string func_LookupAddress(std::u16string_view query, std::u16string_view appDir)
 {
     std::u16string host = func_LookupHostText();
-#if QUELVO_LOOKUP_EMBEDDED
     if (host == kDefaultHost) {
         if (std::u16string embedded = EmbeddedHost(appDir); !embedded.empty())
             host = std::move(embedded);
     }
-#else
-    (void)appDir;
-#endif
     return report::LookupAddress(host, query);
 }
 

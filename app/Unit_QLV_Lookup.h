@@ -7,8 +7,10 @@
 // not empty, else the build's setting. While that is the build's default, the
 // program answers the lookup itself: the first call starts the lookup service
 // on 127.0.0.1 with a free port (catalogue and file type library from the
-// program directory) and keeps it for the program's life. When it cannot be
-// started, the configured host is used.
+// program directory) and keeps it for the program's life, so that the
+// desktop's browser, when the embedded one cannot start, is answered too. It
+// answers only requests for that address. When it cannot be started, the
+// configured host is used.
 
 #include <string>
 #include <string_view>

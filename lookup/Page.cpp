@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view kStyle =
     "html{background:#E4EEF9}"
     "body{margin:0;padding:8px 10px;color:#1B2A3D;font:13px/1.35 Tahoma,Verdana,\"Segoe UI\",sans-serif;"
-    "overflow-wrap:anywhere}"
+    "word-wrap:break-word;overflow-wrap:anywhere}"
     "h1{margin:0 0 8px;font-size:16px;color:#123E7C}"
     "h2{margin:0;font-size:14px;color:#123E7C}"
     "section{background:#D6E7F9;border:1px solid #A9C6EA;border-radius:4px;margin:0 0 8px;padding:6px 8px}"
@@ -26,12 +26,14 @@ constexpr std::string_view kStyle =
 
 void Head(std::string& out, std::string_view title)
 {
+    // The engine mode comes before anything but other meta elements.
     out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">"
            "<meta name=\"viewport\" content=\"width=device-width\"><title>";
     AppendEscaped(out, title);
-    out += "</title><style>";
-    out += kStyle;
-    out += "</style></head><body>\n";
+    out += "</title><link rel=\"stylesheet\" href=\"";
+    out += kStylePath;
+    out += "\"></head><body>\n";
 }
 
 void Foot(std::string& out) { out += "</body></html>\n"; }
@@ -79,6 +81,8 @@ void AppItem(std::string& out, const Application& app)
 }
 
 }  // namespace
+
+std::string_view StyleSheet() { return kStyle; }
 
 void AppendEscaped(std::string& out, std::string_view text)
 {

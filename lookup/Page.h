@@ -1,8 +1,10 @@
 #pragma once
 
-// The pages of the lookup service: plain HTML and CSS, no scripts, laid out
-// for the program's 548 x 401 browser rectangle and any wider window.
-// Everything that comes from a request is HTML-escaped.
+// The pages of the lookup service: plain HTML and one style sheet, no
+// scripts, laid out for the program's 548 x 401 browser rectangle and any
+// wider window, and readable in the WebBrowser control's engine (its modern
+// mode, which the pages ask for). Everything that comes from a request is
+// HTML-escaped.
 
 #include "lookup/Catalogue.h"
 
@@ -11,6 +13,11 @@
 #include <vector>
 
 namespace quelvo::lookup {
+
+// The style sheet every page links to, served from this path of the service,
+// so that the pages need no inline style.
+inline constexpr std::string_view kStylePath = "/quelvo.css";
+std::string_view StyleSheet();
 
 // &, <, >, " and ' as character references.
 std::string HtmlEscape(std::string_view text);

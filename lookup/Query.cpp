@@ -35,13 +35,13 @@ std::string_view QueryErrorText(QueryError error)
     return "";
 }
 
-bool PercentDecode(std::string_view text, std::string& out)
+bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace)
 {
     out.clear();
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '+') {
+        if (c == '+' && plusIsSpace) {
             out += ' ';
         } else if (c == '%') {
             if (i + 2 >= text.size())

@@ -37,8 +37,9 @@ struct Query {
 
 Query ParseQuery(std::string_view rawQuery);
 
-// Percent-decoding with '+' as a space; false on a malformed escape.
-bool PercentDecode(std::string_view text, std::string& out);
+// Percent-decoding, '+' as a space unless plusIsSpace is false (a path);
+// false on a malformed escape.
+bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace = true);
 
 // Number of UTF-16 units of valid UTF-8 text, or npos when it is not valid
 // (overlong forms, surrogates and code points past U+10FFFF are not).

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
 constexpr std::string_view kPageCaching = "public, max-age=3600";
+constexpr std::string_view kStyleCaching = "public, max-age=86400";
 
 // A page is a function of the catalogue and what was asked, so the tag is
 // made from those rather than from the (much longer) page.
@@ -55,15 +56,16 @@ Reply Error(int status, std::string_view message)
 
 // The page is built only when the client's copy is not current.
 template<typename Build>
-Reply Page(const Catalogue& catalogue, std::string_view what, std::string_view ifNoneMatch, Build build)
+Reply Page(const Catalogue& catalogue, std::string_view what, std::string_view ifNoneMatch, Build build,
+           std::string_view contentType = kHtml, std::string_view caching = kPageCaching)
 {
     Reply reply;
     std::string etag = ETagOf(catalogue, what);
-    reply.headers.emplace_back("Cache-Control", kPageCaching);
+    reply.headers.emplace_back("Cache-Control", caching);
     if (Matches(ifNoneMatch, etag)) {
         reply.status = 304;
     } else {
-        reply.contentType = kHtml;
+        reply.contentType = contentType;
         reply.body = build();
     }
     reply.headers.emplace_back("ETag", std::move(etag));
@@ -90,9 +92,11 @@ std::string_view ReasonPhrase(int status)
     case 405: return "Method Not Allowed";
     case 413: return "Payload Too Large";
     case 414: return "URI Too Long";
+    case 421: return "Misdirected Request";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
+    case 505: return "HTTP Version Not Supported";
     }
     return "Error";
 }
@@ -100,7 +104,7 @@ std::string_view ReasonPhrase(int status)
 Reply Respond(const Catalogue& catalogue, std::string_view method, std::string_view path, std::string_view rawQuery,
               std::string_view ifNoneMatch)
 {
-    const bool known = path == kLookupPath || path == "/" || path == "/healthz";
+    const bool known = path == kLookupPath || path == "/" || path == "/healthz" || path == kStylePath;
     if (!known)
         return Error(404, "There is no page at this address. Ask /ext/file_ext.php?ext[]=mp3 for one.");
     if (method != "GET" && method != "HEAD") {
@@ -117,6 +121,9 @@ Reply Respond(const Catalogue& catalogue, std::string_view method, std::string_v
     }
     if (path == "/")
         return Page(catalogue, "/", ifNoneMatch, [&] { return BuildIndexPage(catalogue); });
+    if (path == kStylePath)
+        return Page(catalogue, kStylePath, ifNoneMatch, [] { return std::string(StyleSheet()); },
+                    "text/css; charset=utf-8", kStyleCaching);
     const Query query = ParseQuery(rawQuery);
     if (query.error != QueryError::None)
         return Error(400, QueryErrorText(query.error));

@@ -9,6 +9,7 @@
 // | /ext/file_ext.php  | 200 lookup page, 400 bad query       | 405           |
 // | /                  | 200 index page                       | 405           |
 // | /healthz           | 200 "ok", never cached               | 405           |
+// | /quelvo.css        | 200 the pages' style sheet           | 405           |
 // | anything else      | 404                                  | 404           |
 //
 // Pages carry Cache-Control and a strong ETag; a matching If-None-Match

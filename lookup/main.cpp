@@ -1,95 +1,79 @@
 // quelvo-lookup: the application lookup service on its own, for a
-// deployment behind a load balancer or cache.
-//   quelvo-lookup --listen 0.0.0.0:8080 [--catalogue FILE] [--library FILE]
-//                 [--workers N] [--read-timeout-ms N]
-// The catalogue and the file type library default to the files beside the
-// executable. SIGINT and SIGTERM stop it.
+// deployment behind a load balancer or cache. The options are those of
+// lookup/CommandLine.h; a bad one is named on standard error with exit
+// status 2. The catalogue and the file type library default to the files
+// beside the executable. SIGINT and SIGTERM (Ctrl+C on Windows) stop it.
 
 #include "lookup/Catalogue.h"
+#include "lookup/CommandLine.h"
 #include "lookup/Service.h"
 
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <thread>
+#include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
 #include <pthread.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using namespace quelvo::lookup;
 
 namespace {
 
-int Usage()
-{
-    std::fprintf(stderr,
-                 "usage: quelvo-lookup --listen HOST:PORT [--catalogue FILE] [--library FILE]\n"
-                 "                     [--workers N] [--read-timeout-ms N]\n");
-    return 2;
-}
-
 fs::path ProgramDir(const char* argv0)
 {
     std::error_code ec;
+#ifdef _WIN32
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length > 0 && length < path.size()) {
+        path.resize(length);
+        return fs::path(path).parent_path();
+    }
+#else
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (!ec)
         return self.parent_path();
+#endif
     return fs::absolute(argv0, ec).parent_path();
 }
 
-bool SplitHostPort(std::string_view text, std::string& host, int& port)
+#ifdef _WIN32
+LookupService* g_service = nullptr;
+HANDLE g_stopped = nullptr;  // set once Stop() has returned
+BOOL WINAPI OnConsoleControl(DWORD)
 {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos || colon + 1 == text.size())
-        return false;
-    host = std::string(text.substr(0, colon));
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    char* end = nullptr;
-    const std::string digits(text.substr(colon + 1));
-    const long value = std::strtol(digits.c_str(), &end, 10);
-    if (*end != '\0' || value < 0 || value > 65535)
-        return false;
-    port = static_cast<int>(value);
-    return !host.empty();
+    g_service->Stop();
+    SetEvent(g_stopped);
+    return TRUE;
 }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string listen;
-    const fs::path dir = ProgramDir(argv[0]);
-    fs::path catalogueFile = dir / kCatalogueFileName;
-    fs::path libraryFile = dir / kLibraryFileName;
-    ServiceOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (i + 1 >= argc)
-            return Usage();
-        const char* value = argv[++i];
-        if (arg == "--listen")
-            listen = value;
-        else if (arg == "--catalogue")
-            catalogueFile = value;
-        else if (arg == "--library")
-            libraryFile = value;
-        else if (arg == "--workers")
-            options.workers = static_cast<std::size_t>(std::strtoul(value, nullptr, 10));
-        else if (arg == "--read-timeout-ms")
-            options.readTimeout = std::chrono::milliseconds(std::strtol(value, nullptr, 10));
-        else
-            return Usage();
+    const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "quelvo-lookup: %s\n%.*s", line.error.c_str(), static_cast<int>(UsageText().size()),
+                     UsageText().data());
+        return 2;
     }
-    std::string host;
-    int port = 0;
-    if (!SplitHostPort(listen, host, port))
-        return Usage();
+    if (line.help) {
+        std::fwrite(UsageText().data(), 1, UsageText().size(), stdout);
+        return 0;
+    }
+    const fs::path dir = ProgramDir(argv[0]);
+    const fs::path catalogueFile = line.catalogue.empty() ? dir / kCatalogueFileName : line.catalogue;
+    const fs::path libraryFile = line.library.empty() ? dir / kLibraryFileName : line.library;
 
     std::shared_ptr<const Catalogue> catalogue;
     try {
@@ -99,6 +83,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+#ifndef _WIN32
     // The signals go to one thread that stops the server; the others never see them.
     sigset_t signals;
     sigemptyset(&signals);
@@ -106,22 +91,37 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
-    LookupService service(catalogue, options);
-    const int bound = service.Bind(host, port);
+    LookupService service(catalogue, line.options);
+    const int bound = service.Bind(line.host, line.port);
     if (bound < 0) {
-        std::fprintf(stderr, "quelvo-lookup: cannot listen on %s\n", listen.c_str());
+        std::fprintf(stderr, "quelvo-lookup: cannot listen on %s:%d (in use, or not an address of this machine)\n",
+                     line.host.c_str(), line.port);
         return 1;
     }
+    // Serve() returns once Stop() has been called from the thread that
+    // took the signal; the service outlives that call.
+#ifdef _WIN32
+    g_service = &service;
+    g_stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
     std::thread stopper([&service, signals] {
         int received = 0;
         sigwait(&signals, &received);
         service.Stop();
     });
-    stopper.detach();
-    std::printf("quelvo-lookup: %zu applications, listening on http://%s:%d/\n", catalogue->Applications().size(),
-                host.c_str(), bound);
+#endif
+    const bool v6 = line.host.find(':') != std::string::npos;
+    std::printf("quelvo-lookup: %zu applications, listening on http://%s%s%s:%d/\n", catalogue->Applications().size(),
+                v6 ? "[" : "", line.host.c_str(), v6 ? "]" : "", bound);
     std::fflush(stdout);
     service.Serve();
+#ifdef _WIN32
+    WaitForSingleObject(g_stopped, INFINITE);
+#else
+    stopper.join();
+#endif
     return 0;
 }

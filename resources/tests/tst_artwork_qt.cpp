@@ -117,9 +117,14 @@ private slots:
         QCOMPARE(movie.currentImage().size(), QSize(80, 74));
         QVERIFY(movie.currentImage().hasAlphaChannel());
         QCOMPARE(qAlpha(movie.currentImage().pixel(0, 0)), 0);
-        QCOMPARE(movie.nextFrameDelay(), 50);
+        // The delay the file stores: QMovie's own figure takes off the time it
+        // spent decoding, which a slow or loaded machine makes 49.
         QImageReader reader(":/artwork/scanning.gif");
         QCOMPARE(reader.loopCount(), -1);  // forever
+        for (int frame = 0; frame < 14; ++frame) {
+            QVERIFY(!reader.read().isNull());
+            QCOMPARE(reader.nextImageDelay(), 50);
+        }
     }
 
     void shouldCarryTheIconAtFourSizes()

@@ -44,8 +44,19 @@ TEST(LookupPage, shouldListTheGroupAndEveryApplicationOfOneExtension)
     EXPECT_LT(page.find("Player"), page.find("Tagger"));
     EXPECT_EQ(page.find("Cutter"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    EXPECT_NE(page.find("#D6E7F9"), std::string::npos);
-    EXPECT_NE(page.find("#E4EEF9"), std::string::npos);
+    // No inline style: the page's look is the service's own style sheet,
+    // the only one its security policy lets in.
+    EXPECT_EQ(page.find("<style"), std::string::npos);
+    EXPECT_EQ(page.find("style="), std::string::npos);
+    EXPECT_NE(page.find("<link rel=\"stylesheet\" href=\"/quelvo.css\">"), std::string::npos);
+    EXPECT_NE(StyleSheet().find("#D6E7F9"), std::string::npos);
+    EXPECT_NE(StyleSheet().find("#E4EEF9"), std::string::npos);
+    // The WebBrowser control shows it in its modern mode, asked for before
+    // anything but other meta elements.
+    const std::size_t mode = page.find("<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">");
+    ASSERT_NE(mode, std::string::npos);
+    EXPECT_LT(mode, page.find("<title>"));
+    EXPECT_LT(mode, page.find("<link"));
 }
 
 TEST(LookupPage, shouldGiveEachOfTwoExtensionsItsSectionInTheOrderAsked)
@@ -91,6 +102,11 @@ TEST(Respond, shouldAnswerEachPathAndMethodWithItsStatus)
     const Reply health = Respond(c, "GET", "/healthz", "");
     EXPECT_EQ(health.body, "ok\n");
     EXPECT_EQ(health.Header("Cache-Control"), "no-store");
+    const Reply style = Respond(c, "GET", kStylePath, "");
+    EXPECT_EQ(style.status, 200);
+    EXPECT_EQ(style.contentType, "text/css; charset=utf-8");
+    EXPECT_EQ(style.body, StyleSheet());
+    EXPECT_EQ(Respond(c, "GET", kStylePath, "", style.Header("ETag")).status, 304);
 
     const Reply post = Respond(c, "POST", kLookupPath, "ext[]=mp3");
     EXPECT_EQ(post.status, 405);

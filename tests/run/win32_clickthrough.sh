@@ -3,10 +3,11 @@
 # would with xdotool: Start Scan, the report, Fix Now, two ticks, Download,
 # Back. Checks the window (one, titled "Quelvo", 740 x 530, corners not
 # shown), the registry after the repair, the ticks on screen, and the lookup
-# address handed to the desktop's browser.
+# address handed to the desktop's browser: the program's own lookup service
+# on 127.0.0.1, fetched with curl while the program runs.
 #   tests/run/win32_clickthrough.sh <Quelvo.exe> [<folder for screenshots>]
-# Needs a display (run it under xvfb-run), wine, xdotool, ImageMagick and
-# python3 with Pillow.
+# Needs a display (run it under xvfb-run), wine, xdotool, ImageMagick, curl
+# and python3 with Pillow.
 set -euo pipefail
 
 exe="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
@@ -119,8 +120,13 @@ shot 4-ticked
 click $((165 + 307 + 117)) $((59 + 400 + 28))
 shot 5-lookup 4
 [[ -f $work/opened.txt ]] || fail "Download opened no address"
-grep -q '/ext/file_ext.php?ext\[\]=mp3&ext\[\]=zip' "$work/opened.txt" ||
-  fail "Download opened $(cat "$work/opened.txt")"
+# The lookup service inside Quelvo.exe, on the loopback address: it answers
+# for as long as the program runs, with the page naming VLC for .mp3.
+address="$(grep -m1 -E '^http://127\.0\.0\.1:[0-9]+/ext/file_ext\.php\?ext\[\]=mp3&ext\[\]=zip$' "$work/opened.txt" || true)"
+[[ -n $address ]] || fail "Download opened $(cat "$work/opened.txt"), not the program's own lookup service"
+curl -sSf -g --max-time 20 -o "$work/page.html" "$address" || fail "$address did not answer while Quelvo runs"
+mp3_section="$(sed -n '/<h2>\.mp3<\/h2>/,/<\/section>/p' "$work/page.html")"
+grep -q 'VLC media player' <<<"$mp3_section" || fail "the page at $address names no VLC for .mp3"
 
 # Back at (447, 424), 109 x 30.
 click $((165 + 447 + 54)) $((59 + 424 + 15))
