@@ -67,6 +67,8 @@ int main(int argc, char* argv[])
         quelvo::platform::SetActiveTarget(choice.target.get());
         std::fprintf(stderr, "Quelvo: checking %s\n",
                      quelvo::platform::ToUtf8(choice.target->Description()).c_str());
+        if (!choice.notice.empty())
+            std::fprintf(stderr, "Quelvo: %s\n", quelvo::platform::ToUtf8(choice.notice).c_str());
     } else {
         std::fprintf(stderr, "Quelvo: checking an empty in-memory registry. %s\n",
                      quelvo::platform::ToUtf8(choice.error).c_str());
@@ -74,9 +76,9 @@ int main(int argc, char* argv[])
 
     auto window = std::make_unique<quelvo::app::TForm_QLVO_GUI>(frontEnd);
     window->Show();
-    if (!choice.target) {
+    if (!choice.target || !choice.notice.empty()) {
         // Once, over the window, as soon as the loop runs.
-        frontEnd.Post([&frontEnd, owner = window->Window(), text = choice.error] {
+        frontEnd.Post([&frontEnd, owner = window->Window(), text = choice.target ? choice.notice : choice.error] {
             quelvo::app::func_ShowMessage(frontEnd, owner, text);
         });
     }
