@@ -20,19 +20,24 @@ int main(int argc, char* argv[])
     // offline Windows installation. When none can be read, the scan runs on
     // an empty in-memory registry, so nothing is ever written.
     const platform::ProgramTarget target;
-    if (target.Problem().empty())
+    if (target.Problem().empty()) {
         std::fprintf(stderr, "Quelvo: checking %s\n", platform::ToUtf8(platform::ActiveTarget().Description()).c_str());
-    else
+        if (!target.Notice().empty())
+            std::fprintf(stderr, "Quelvo: %s\n", platform::ToUtf8(target.Notice()).c_str());
+    } else {
         std::fprintf(stderr, "Quelvo: checking an empty in-memory registry. %s\n",
                      platform::ToUtf8(target.Problem()).c_str());
+    }
 
     frontend::TProgram program;
     program.Start = [&target](frontend::TFrontEnd& frontEnd) -> std::shared_ptr<void> {
         auto window = std::make_shared<app::TForm_QLVO_GUI>(frontEnd);
         window->Show();
-        if (!target.Problem().empty()) {
-            // Once, over the window, as soon as the loop runs.
-            frontEnd.Post([&frontEnd, owner = window->Window(), text = target.Problem()] {
+        // Why nothing could be opened, or what the user must know about what
+        // was: once, over the window, as soon as the loop runs.
+        const std::u16string& message = target.Problem().empty() ? target.Notice() : target.Problem();
+        if (!message.empty()) {
+            frontEnd.Post([&frontEnd, owner = window->Window(), text = message] {
                 app::func_ShowMessage(frontEnd, owner, text);
             });
         }

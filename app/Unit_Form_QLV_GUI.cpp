@@ -11,6 +11,7 @@
 #include "report/Unit_QLV_FileTypeLib.h"
 #include "report/Unit_QLV_Report.h"
 #include "report/Unit_QLV_ReportActions.h"
+#include "report/Unit_QLV_ReportRows.h"
 #include "scan/Unit_QLV_Thread.h"
 #include "scan/Unit_QLV_func_Registry.h"
 #include "scan/Unit_QLV_func_Repair.h"
@@ -560,11 +561,17 @@ void TForm_QLVO_GUI::pro_cbsyn_QV_End()
         *mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
     const report::ReportView view =
         report::BuildReport(*mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
+    // A registry read only in part is never reported as clean.
+    const platform::ReadCondition read = platform::ActiveTarget().Registry().ReadState();
     FillList(view.rows);
     RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3);
-    ShowCountLine(view.countLine);
+    ShowCountLine(read.kind == platform::ReadCondition::Damaged ? report::rows::DamagedCountLine(view.problemCount)
+                  : read.kind == platform::ReadCondition::Stale ? report::rows::StaleCountLine(view.problemCount)
+                                                                : view.countLine);
     Bn_QLVO_FixNow->SetVisible(true);
     Bn_QLVO_DownLoadSoftware->SetVisible(false);
+    if (read.kind == platform::ReadCondition::Damaged)
+        func_ShowMessage(FFrontEnd, FWindow.get(), read.text);
 }
 
 void TForm_QLVO_GUI::Bn_QLVO_FixNowClick(TObject*)
@@ -600,8 +607,12 @@ void TForm_QLVO_GUI::RunRepair()
     mpr_int_CurrentMode = 2;
     Bn_QLVO_FixNow->SetVisible(false);
     Bn_QLVO_DownLoadSoftware->SetVisible(true);
-    // Once, after the repair: why some keys are still there.
-    if (!FRepairFailureReason.empty())
+    // Once, after the repair: why some keys are still there (for the whole
+    // repair when it was refused as a whole).
+    if (outcome.nothingRemoved)
+        func_ShowMessage(FFrontEnd, FWindow.get(),
+                         std::u16string(report::messages::kRepairRefused) + u"\n\n" + FRepairFailureReason);
+    else if (!FRepairFailureReason.empty())
         func_ShowMessage(FFrontEnd, FWindow.get(), RepairFailedMessage());
 }
 

@@ -24,10 +24,14 @@ public:
     // when one was. The program then checks an empty in-memory registry, so
     // nothing is ever written.
     const std::u16string& Problem() const { return m_problem; }
+    // With a target: what the user must know before a scan (a hive that is
+    // out of date or damaged), else empty.
+    const std::u16string& Notice() const { return m_notice; }
 
 private:
     std::unique_ptr<Target> m_owned;
     std::u16string m_problem;
+    std::u16string m_notice;
 };
 
 }  // namespace quelvo::platform

@@ -40,6 +40,12 @@
 //
 // Stores without a file keep the default batch (DeleteKey acts at once, Begin
 // and Commit succeed); the default reason is empty.
+//
+// | ReadState     | how completely the store showed its registry so far: Complete; Stale (it shows an     |
+// |               | older state than Windows would load, and will not be written); Damaged (some key or   |
+// |               | value could not be read, or the file is no registry at all). The text says why and    |
+// |               | where, in words for the user. Stores that cannot fail to read keep the default        |
+// |               | (Complete)                                                                            |
 
 #include <cstddef>
 #include <cstdint>
@@ -89,6 +95,11 @@ inline constexpr RegRoot HKEY_LOCAL_MACHINE = RegRoot::LocalMachine;
 // An open key. Zero is never a valid handle.
 enum class RegHandle : std::uintptr_t { Invalid = 0 };
 
+struct ReadCondition {
+    enum Kind { Complete, Stale, Damaged } kind = Complete;
+    std::u16string text;
+};
+
 class RegistryStore {
 public:
     virtual ~RegistryStore() = default;
@@ -109,6 +120,7 @@ public:
     virtual RegStatus BeginRepair() { return kSuccess; }
     virtual RegStatus CommitRepair() { return kSuccess; }
     virtual std::u16string FailureReason() const { return {}; }
+    virtual ReadCondition ReadState() const { return {}; }
 };
 
 }  // namespace quelvo::platform

@@ -25,6 +25,9 @@ inline constexpr std::u16string_view kNeedsApplication =
 inline constexpr std::u16string_view kRepaired = u"Fix Success";
 inline constexpr std::u16string_view kRepairFailed =
     u"The registry key of this file extension could not be removed, so its problem is not fixed.";
+// After a repair refused as a whole (nothing was removed), once.
+inline constexpr std::u16string_view kRepairRefused =
+    u"No registry key was removed, so none of these problems is fixed.";
 inline constexpr std::u16string_view kDownloadHint =
     u"To fix this error you need to download an application.To get a recommended application for this "
     u"extension,click the check box associated with the item and click the Download button.";

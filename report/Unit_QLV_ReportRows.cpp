@@ -82,6 +82,23 @@ std::u16string CountLine(int problemCount)
                    u"recommended to fix these detected problems below.Click the Fix Now buton to continue.</FONT>"});
 }
 
+std::u16string DamagedCountLine(int problemCount)
+{
+    return Concat({u"<FONT color=\"#FFFF00\"><B><FONT size=\"16\" face=\"Arial\">Registry Damaged</FONT></B></FONT>"
+                   u"<BR><FONT size=\"2\" face=\"Arial\">Part of the registry could not be read, so this report is "
+                   u"incomplete (",
+                   platform::IntToText(problemCount),
+                   u" problem(s) in the rest). Quelvo will not change a damaged registry.</FONT>"});
+}
+
+std::u16string StaleCountLine(int problemCount)
+{
+    return Concat({u"<FONT color=\"#FFFF00\"><B><FONT size=\"16\" face=\"Arial\">", platform::IntToText(problemCount),
+                   u" Problem(s) Detected</FONT></B></FONT><BR><FONT size=\"2\" face=\"Arial\">This report may be "
+                   u"out of date: the newest changes of the registry could not be recovered. Quelvo will not change "
+                   u"it.</FONT>"});
+}
+
 std::u16string RemainingLine(int remainingCount)
 {
     return Concat({u"<FONT size=\"2\" face=\"Arial\">To fix the remaining ", platform::IntToText(remainingCount),

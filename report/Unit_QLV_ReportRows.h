@@ -21,6 +21,11 @@ std::u16string ProblemItem(std::u16string_view extension);
 std::u16string NeedsApplicationItem(std::u16string_view extension);
 std::u16string ValidItem(std::u16string_view extension);
 std::u16string CountLine(int problemCount);
+// The count label when the registry could not be read as it is: some of it
+// was damaged (the report is incomplete), or it is an older state than
+// Windows would load (the report may be out of date). Neither is written.
+std::u16string DamagedCountLine(int problemCount);
+std::u16string StaleCountLine(int problemCount);
 
 // View after the repair.
 inline constexpr std::u16string_view kAfterRepairNeedsApplicationHeader =

@@ -34,6 +34,7 @@ RepairOutcome func_RepairExtensions(const std::vector<std::u16string>& extension
         return outcome;
 
     if (store.BeginRepair() != pf::kSuccess) {
+        outcome.nothingRemoved = true;
         outcome.failureReason = store.FailureReason();
         if (outcome.failureReason.empty())
             outcome.failureReason = u"The registry cannot be changed now; nothing was removed.";
@@ -48,6 +49,7 @@ RepairOutcome func_RepairExtensions(const std::vector<std::u16string>& extension
     }
     if (store.CommitRepair() != pf::kSuccess) {
         // Nothing of the batch was written: every row failed, for one reason.
+        outcome.nothingRemoved = true;
         outcome.failureReason = store.FailureReason();
         if (outcome.failureReason.empty())
             outcome.failureReason = u"The registry could not be written; nothing was removed.";

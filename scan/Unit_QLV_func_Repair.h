@@ -22,6 +22,9 @@ struct RepairOutcome {
     // changed on disk, a backup or a write that failed...). Empty when every
     // extension was repaired.
     std::u16string failureReason;
+    // The store refused the whole batch or could not write it: nothing was
+    // removed, every extension failed for that one reason.
+    bool nothingRemoved = false;
 };
 
 // Begins a repair batch, calls func_Reg_DeleteKeyTree on

@@ -7,6 +7,7 @@
 // repair is its one commit; the removals and backups cost about a
 // millisecond, the backups' one flush a few more.
 
+#include "BenchHive.h"
 #include "FilesTestSupport.h"
 #include "platform/HostTarget.h"
 #include "platform/Text.h"
@@ -34,7 +35,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRemoved = 50;
-constexpr std::size_t kValueBytes = 16000;  // below hivex's limit for a value in one cell
 
 void Check(bool ok, const char* what)
 {
@@ -60,17 +60,7 @@ void GenerateHive(const fs::path& file, std::size_t megabytes)
         Check(hivex_node_set_value(h, ext, &value, 0) == 0, "set value");
         hivex_node_add_child(h, hivex_node_add_child(h, ext, "OpenWithProgids"), "nosuchfile");
     }
-    std::string blob(kValueBytes, '\x5A');
-    const std::size_t keys = megabytes * 1024 * 1024 / (kValueBytes + 200);
-    const hive_node_h bulk = hivex_node_add_child(h, hivex_root(h), "Bulk");
-    hive_node_h group = 0;
-    for (std::size_t i = 0; i < keys; ++i) {
-        if (i % 100 == 0)
-            group = hivex_node_add_child(h, bulk, ("Group" + std::to_string(i / 100)).c_str());
-        const hive_node_h key = hivex_node_add_child(h, group, ("Key" + std::to_string(i)).c_str());
-        hive_set_value value{const_cast<char*>("Data"), hive_t_REG_BINARY, blob.size(), blob.data()};
-        Check(hivex_node_set_value(h, key, &value, 0) == 0, "set bulk value");
-    }
+    bench::AddBulkKeys(h, megabytes);
     Check(hivex_commit(h, nullptr, 0) == 0, "hivex_commit");
     hivex_close(h);
 }

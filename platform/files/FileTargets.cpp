@@ -272,7 +272,9 @@ std::unique_ptr<FileTarget> OpenWindowsInstallation(const fs::path& root, std::u
         *error = PathText(root) + u" has no Windows/System32/config/SOFTWARE hive";
         return nullptr;
     }
-    auto store = HiveStore::Open(*hive, error);
+    HiveStore::Options options;
+    options.installationRoot = root;
+    auto store = HiveStore::Open(*hive, error, options);
     if (!store)
         return nullptr;
     HostTarget::Environment env;
@@ -285,9 +287,16 @@ std::unique_ptr<FileTarget> OpenWindowsInstallation(const fs::path& root, std::u
     if (auto v = StringValue(*store, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", u"ProgramFilesDir"))
         programs = Expand(env, *v);
     SetVariable(env, u"ProgramFiles", programs);
+    std::u16string description = u"Windows installation " + PathText(root);
+    if (!store->RecoveredFrom().empty()) {
+        std::u16string logs;
+        for (const auto& log : store->RecoveredFrom())
+            logs += (logs.empty() ? u"" : u", ") + FromUtf8(log);
+        description += u" (its registry recovered from " + logs + u")";
+    }
     store->SetBackup(Backups(root));
     return std::make_unique<FileTarget>(std::move(store), std::move(env), HostTarget::Drives{{u'C', root}},
-                                        u"Windows installation " + PathText(root));
+                                        std::move(description));
 }
 
 TargetChoice ChooseTarget(const EnvironmentReader& environment)
@@ -323,6 +332,8 @@ TargetChoice ChooseTarget(const EnvironmentReader& environment)
         choice.target = OpenWindowsInstallation(choice.tried, &error);
         if (!choice.target)
             choice.error = u"Cannot read the Windows installation at " + where + u": " + error;
+        else
+            choice.notice = choice.target->Store().ReadState().text;
         return choice;
     }
     choice.error = u"No Windows registry to check at " + where

@@ -13,8 +13,10 @@
 // Wine's defaults (SystemRoot and windir C:\windows, ProgramFiles
 // C:\Program Files). An offline installation: the SOFTWARE hive is
 // HKLM\SOFTWARE, drive C: is the installation's folder, SystemRoot and
-// ProgramFiles come from the hive. Removed keys are exported to
-// DefaultBackupFolder() first.
+// ProgramFiles come from the hive, read as Windows would load it (see
+// HiveStore: recovered from its transaction logs, never written while that
+// Windows is hibernated). Removed keys are exported to DefaultBackupFolder()
+// first.
 
 #include "platform/HostTarget.h"
 #include "platform/files/TreeStore.h"
@@ -92,6 +94,9 @@ struct TargetChoice {
     std::unique_ptr<FileTarget> target;  // null when none could be opened
     std::u16string error;                // then: which path was tried and why
     std::filesystem::path tried;
+    // With a target: what the user must know before a scan (a hive that is
+    // out of date or damaged), else empty.
+    std::u16string notice;
 };
 
 using EnvironmentReader = std::function<std::optional<std::string>(const char* name)>;

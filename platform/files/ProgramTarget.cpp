@@ -8,6 +8,7 @@ ProgramTarget::ProgramTarget()
 {
     files::TargetChoice choice = files::ChooseTarget();
     m_problem = std::move(choice.error);
+    m_notice = std::move(choice.notice);
     m_owned = std::move(choice.target);
     if (m_owned)
         SetActiveTarget(m_owned.get());

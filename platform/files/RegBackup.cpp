@@ -156,4 +156,49 @@ bool RegBackup::Append(RegKey& key, std::u16string* message)
     return true;
 }
 
+void RegBackup::MarkCommitted()
+{
+    if (m_fd < 0)
+        return;
+    m_committedSize = ::lseek(m_fd, 0, SEEK_CUR);
+    m_companions.clear();
+}
+
+void RegBackup::DropUncommitted()
+{
+    if (m_fd < 0)
+        return;
+    for (const auto& companion : m_companions)
+        ::unlink(companion.c_str());
+    m_companions.clear();
+    if (m_committedSize > 0 && ::ftruncate(m_fd, m_committedSize) == 0
+        && ::lseek(m_fd, m_committedSize, SEEK_SET) == m_committedSize) {
+        ::fsync(m_fd);
+        return;
+    }
+    // Nothing of it was ever committed (or it cannot be cut back): it goes.
+    ::close(m_fd);
+    ::unlink(m_file.c_str());
+    m_fd = -1;
+    m_file.clear();
+    m_committedSize = 0;
+    FlushFolder(m_folder);
+}
+
+int RegBackup::CreateCompanion(const std::string& suffix, std::filesystem::path* file, std::u16string* message)
+{
+    if (m_fd < 0 || m_file.empty()) {
+        *message = u"There is no backup file to keep the copies beside.";
+        return -1;
+    }
+    *file = m_file.parent_path() / (m_file.stem().string() + "." + suffix);
+    const int fd = ::open(file->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *message = u"Cannot create " + FromUtf8(file->string()) + u": " + FromUtf8(std::strerror(errno));
+        return -1;
+    }
+    m_companions.push_back(*file);
+    return fd;
+}
+
 }  // namespace quelvo::platform::files

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quelvo::platform::files {
 
@@ -69,6 +70,18 @@ public:
     // The file written so far (empty before the first export).
     const std::filesystem::path& File() const { return m_file; }
 
+    // The keys appended so far were removed from the target: they stay.
+    void MarkCommitted();
+    // The keys appended since then were not removed: the file goes back to
+    // what it held, and is deleted (with the files made beside it) when it
+    // held no removed key, so that no backup claims a removal never written.
+    void DropUncommitted();
+    // A new file beside the backup, named after it ("repair-<time>.<suffix>"),
+    // created empty with mode 0600 and never over an existing one; its
+    // descriptor, open for writing, or -1 and a message. Removed again by
+    // DropUncommitted until the next MarkCommitted.
+    int CreateCompanion(const std::string& suffix, std::filesystem::path* file, std::u16string* message);
+
 private:
     std::filesystem::path m_folder;
     std::filesystem::path m_target;
@@ -76,6 +89,8 @@ private:
     int m_fd = -1;
     int m_dirfd = -1;
     bool m_folderFlushed = false;
+    long long m_committedSize = 0;
+    std::vector<std::filesystem::path> m_companions;  // made since the last MarkCommitted
 };
 
 }  // namespace quelvo::platform::files

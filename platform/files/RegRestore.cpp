@@ -79,16 +79,18 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
         result.error = where + u" is not a registry hive; nothing was written.";
         return result;
     }
-    if (primary != secondary) {
-        result.error = u"The registry hive " + where
-            + u" was not saved completely (its sequence numbers differ); it is not changed. Let Windows start "
-              u"once to recover it.";
-        return result;
-    }
     std::u16string openError;
     auto store = HiveStore::Open(hiveFile, &openError);
     if (!store) {
         result.error = openError;
+        return result;
+    }
+    // A dirty hive (also one whose header only is broken) holds its newest
+    // state in its logs, which a restore through hivex would lose.
+    if (primary != secondary || !store->RecoveredFrom().empty()) {
+        result.error = u"The registry hive " + where
+            + u" was not saved completely (its sequence numbers differ); it is not changed. Let Windows start "
+              u"once to recover it.";
         return result;
     }
     std::vector<NewKey> add;
@@ -103,6 +105,12 @@ RestoreResult RestoreIntoHive(const fs::path& hiveFile, const RegBackupContents&
             + IntToText(static_cast<long long>(kMaxHiveRestoreKeys)) + u". Nothing was written.";
         return result;
     }
+    // The checks of a repair's write: a damaged hive is never written.
+    if (store->BeginRepair() != kSuccess) {
+        result.error = store->FailureReason();
+        return result;
+    }
+    store->CommitRepair();
 
     hive_h* h = hivex_open(hiveFile.c_str(), HIVEX_OPEN_WRITE);
     if (!h) {
@@ -184,8 +192,16 @@ RestoreResult RestoreIntoTarget(FileTarget& target, const RegBackupContents& bac
     TreeStore& store = target.Store();
     if (auto* wine = dynamic_cast<SystemRegStore*>(&store))
         return RestoreIntoWinePrefix(wine->File(), backup);
-    if (auto* hive = dynamic_cast<HiveStore*>(&store))
+    if (auto* hive = dynamic_cast<HiveStore*>(&store)) {
+        // The installation's own checks (hibernation, a read-only disk) first.
+        if (hive->BeginRepair() != kSuccess) {
+            RestoreResult refused;
+            refused.error = hive->FailureReason();
+            return refused;
+        }
+        hive->CommitRepair();
         return RestoreIntoHive(hive->File(), backup);
+    }
     RestoreResult result;
     result.error = u"This target cannot be restored into.";
     return result;

@@ -37,6 +37,18 @@ std::u16string TreeStore::FailureReason() const
     return m_lastError;
 }
 
+ReadCondition TreeStore::ReadState() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_readState;
+}
+
+void TreeStore::NoteReadState(ReadCondition condition)
+{
+    if (m_readState.kind != ReadCondition::Damaged)
+        m_readState = std::move(condition);
+}
+
 RegStatus TreeStore::BeginRepair()
 {
     std::lock_guard lock(m_mutex);
@@ -67,15 +79,23 @@ RegStatus TreeStore::CommitRepair()
         status = kWriteFault;  // no key goes without its backup on disk
     if (status != kSuccess) {
         m_lastError = message;
-        // Put back every key of the batch, the last removed first.
-        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
-            (*it)->deleted = false;
-            (*it)->Parent()->AdoptChild(std::move(*it));
-        }
-        m_pending.clear();
+        PutBackPending();
         return status;
     }
     return CommitPending();
+}
+
+void TreeStore::PutBackPending()
+{
+    // Every key of the batch goes back, the last removed first; the backup
+    // forgets them, since none was removed from the file.
+    for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+        (*it)->deleted = false;
+        (*it)->Parent()->AdoptChild(std::move(*it));
+    }
+    m_pending.clear();
+    if (m_backup)
+        m_backup->DropUncommitted();
 }
 
 RegStatus TreeStore::CommitPending()
@@ -88,13 +108,11 @@ RegStatus TreeStore::CommitPending()
     const RegStatus status = PersistRemovals(removed, &message);
     if (status != kSuccess) {
         m_lastError = message.empty() ? u"The registry file could not be written." : message;
-        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
-            (*it)->deleted = false;
-            (*it)->Parent()->AdoptChild(std::move(*it));
-        }
-        m_pending.clear();
+        PutBackPending();
         return status;
     }
+    if (m_backup)
+        m_backup->MarkCommitted();
     m_lastError.clear();
     for (auto& key : m_pending)
         m_removed.push_back(std::move(key));

@@ -7,8 +7,10 @@
 // leaves the tree; the backend makes the removals durable in one
 // write (PersistRemovals): at once outside a batch, at CommitRepair inside
 // one. A refused or failed write puts every key of the batch back, so store
-// and file stay as they were. The reason of the last failure is kept for the
-// window to show (FailureReason).
+// and file stay as they were, and drops what the backup holds of that batch:
+// no backup claims a removal that was not written. The reason of the last
+// failure is kept for the window to show (FailureReason); what could not be
+// read, for the report (ReadState).
 //
 // Symbolic links (Wine's "#link" keys) are followed while a path is opened,
 // as RegOpenKeyExW does, up to 16 hops. A removal never goes through a link:
@@ -50,6 +52,7 @@ public:
     RegStatus BeginRepair() override;
     RegStatus CommitRepair() override;
     std::u16string FailureReason() const override;
+    ReadCondition ReadState() const override;
 
     // Every removed key is exported here first; none by default.
     void SetBackup(std::shared_ptr<RegBackup> backup);
@@ -75,6 +78,13 @@ protected:
 
     void ResetTree(std::unique_ptr<RegKey> root);
 
+    // The backup, when one is set (for files kept beside it).
+    RegBackup* Backup() const { return m_backup.get(); }
+    // What the report is told. Called with the store's lock held (from the
+    // loaders and the hooks above) or before the store is shared. The first
+    // damage found stays; a later state never hides damage.
+    void NoteReadState(ReadCondition condition);
+
 private:
     // followLast: whether a link named by the last component is followed;
     // *throughLink (when given) tells whether any link was followed.
@@ -82,6 +92,7 @@ private:
     RegKey* KeyOf(RegHandle handle);
     // Writes the pending removals; on failure puts them back.
     RegStatus CommitPending();
+    void PutBackPending();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<RegKey> m_root;
@@ -92,6 +103,7 @@ private:
     bool m_inRepair = false;
     std::shared_ptr<RegBackup> m_backup;
     std::u16string m_lastError;
+    ReadCondition m_readState;
 };
 
 }  // namespace quelvo::platform::files

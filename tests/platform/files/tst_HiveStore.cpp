@@ -273,13 +273,20 @@ TEST_F(HiveStoreTest, shouldRefuseToRemoveTheHiveRootOrAfterAnOutsideChange)
     EXPECT_NE(ToUtf8(store->LastError()).find("changed on disk"), std::string::npos);
 }
 
+// It opens, empty, and says what it is, so that a scan never reports it clean.
 TEST(HiveStoreOpen, shouldExplainAFileThatIsNotAHive)
 {
     TempDir dir;
     WriteBytes(dir / "SOFTWARE", "regf but not really a hive");
     std::u16string error;
-    EXPECT_FALSE(HiveStore::Open(dir / "SOFTWARE", &error));
-    EXPECT_NE(ToUtf8(error).find((dir / "SOFTWARE").string()), std::string::npos);
+    auto store = HiveStore::Open(dir / "SOFTWARE", &error);
+    ASSERT_TRUE(store) << ToUtf8(error);
+    EXPECT_EQ(store->ReadState().kind, ReadCondition::Damaged);
+    EXPECT_NE(ToUtf8(store->ReadState().text).find((dir / "SOFTWARE").string() + " is not a registry hive"),
+              std::string::npos);
+    EXPECT_EQ(store->Find(u"SOFTWARE"), nullptr);
+    EXPECT_EQ(store->BeginRepair(), kAccessDenied);
+    EXPECT_EQ(ReadBytes(dir / "SOFTWARE"), "regf but not really a hive");
 }
 
 }  // namespace

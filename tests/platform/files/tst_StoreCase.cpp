@@ -7,18 +7,17 @@
 #include "platform/files/HiveStore.h"
 #include "platform/files/SystemRegFile.h"
 #include "platform/files/SystemRegStore.h"
-#include "scan/Unit_QLV_Thread.h"
 #include "scan/Unit_QLV_func_Registry.h"
 #include "scan/Unit_QLV_func_Repair.h"
 
 #include "FilesTestSupport.h"
+#include "ScanOutcomes.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
 #include <hivex.h>
 
 #include <map>
-#include <mutex>
 
 namespace {
 
@@ -81,30 +80,10 @@ void WriteHiveWithAssociations(const fs::path& file)
 }
 
 // The scan's outcomes: extension -> outcome type.
-std::mutex g_mutex;
-std::map<std::u16string, int>* g_outcomes = nullptr;
-int OnNothing() { return 0; }
-int OnName(const char16_t*) { return 0; }
-int OnInfo(const char16_t* name, const char16_t*, std::int32_t type)
-{
-    std::lock_guard lock(g_mutex);
-    (*g_outcomes)[name] = type;
-    return 0;
-}
-
 std::map<std::u16string, int> Scan()
 {
     std::map<std::u16string, int> outcomes;
-    g_outcomes = &outcomes;
-    auto* worker = new scan::QLVO_Thread_Scan;
-    worker->mpu_dword_cb_QV_Start = OnNothing;
-    worker->mpu_dword_cb_QV_GetExeName = OnName;
-    worker->mpu_dword_cb_QV_End = OnNothing;
-    worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
-    auto completion = worker->Completion();
-    worker->Start();
-    EXPECT_TRUE(completion->WaitFor(60000));
-    g_outcomes = nullptr;
+    RunScan([&](std::u16string_view name, std::u16string_view, int type) { outcomes[std::u16string(name)] = type; });
     return outcomes;
 }
 

@@ -1,0 +1,415 @@
+#include "platform/files/HiveRecovery.h"
+
+#include "platform/Text.h"
+#include "platform/files/HiveImage.h"
+#include "platform/files/Marvin32.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quelvo::platform::files::hive {
+
+namespace {
+
+constexpr std::size_t kSector = 512;
+constexpr std::size_t kEntryHeader = 40;
+constexpr std::uint32_t kOldFormat = 1;
+constexpr std::uint32_t kNewFormat = 6;
+
+std::size_t AlignSector(std::size_t n) { return (n + kSector - 1) / kSector * kSector; }
+
+std::u16string U(const std::string& s) { return FromUtf8(s); }
+
+struct UsableLog {
+    const LogFile* file;
+    BaseBlock base;
+};
+
+// Pages overwritten in the image, so that a recovery that fails leaves the
+// hive exactly as given. Their old bytes go into one buffer: a hive's logs
+// may carry tens of thousands of pages.
+class Undo {
+public:
+    explicit Undo(ImageBuffer& image) : m_image(image), m_size(image.Size()) {}
+    bool Write(std::size_t at, const char* data, std::size_t size)
+    {
+        if (m_image.Size() < at + size && !m_image.Resize(at + size))
+            return false;
+        if (at < m_size) {
+            const std::size_t kept = std::min(size, m_size - at);
+            m_saved.push_back({at, kept});
+            m_bytes.append(m_image.Data() + at, kept);
+        }
+        std::memcpy(m_image.Data() + at, data, size);
+        return true;
+    }
+    bool Resize(std::size_t size)
+    {
+        if (size < m_image.Size() && m_tail.empty() && size < m_size) {
+            m_tailAt = size;
+            m_tail.assign(m_image.Data() + size, m_size - size);
+        }
+        return m_image.Resize(size);
+    }
+    void Rollback()
+    {
+        m_image.Resize(m_size);
+        if (!m_tail.empty())
+            std::memcpy(m_image.Data() + m_tailAt, m_tail.data(), m_tail.size());
+        std::size_t end = m_bytes.size();
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            end -= it->second;
+            std::memcpy(m_image.Data() + it->first, m_bytes.data() + end, it->second);
+        }
+        m_saved.clear();
+        m_bytes.clear();
+        m_tail.clear();
+    }
+
+private:
+    ImageBuffer& m_image;
+    std::size_t m_size;
+    std::vector<std::pair<std::size_t, std::size_t>> m_saved;  // offset, length in m_bytes
+    std::string m_bytes;
+    std::size_t m_tailAt = 0;
+    std::string m_tail;  // what a shrink cut off
+};
+
+class StringBuffer final : public ImageBuffer {
+public:
+    explicit StringBuffer(std::string& bytes) : m_bytes(bytes) {}
+    char* Data() override { return m_bytes.data(); }
+    std::size_t Size() const override { return m_bytes.size(); }
+    bool Resize(std::size_t size) override
+    {
+        m_bytes.resize(size, '\0');
+        return true;
+    }
+
+private:
+    std::string& m_bytes;
+};
+
+std::string_view View(ImageBuffer& image) { return {image.Data(), image.Size()}; }
+
+// One HvLE entry of a log, as its header describes it.
+struct Entry {
+    const LogFile* log;
+    std::size_t offset;
+    std::uint32_t size;
+    std::uint32_t sequence;
+};
+
+// The live entries of a log: from the first sector on, while each follows
+// the one before it (older, already applied entries may lie beyond).
+std::vector<Entry> LiveEntries(const LogFile& log)
+{
+    std::vector<Entry> entries;
+    const std::string_view b = log.bytes;
+    for (std::size_t at = kSector; at + kEntryHeader <= b.size();) {
+        if (b.substr(at, 4) != "HvLE")
+            break;
+        const std::uint32_t size = Le32(b.data() + at + 4);
+        const std::uint32_t sequence = Le32(b.data() + at + 12);
+        if (size < kEntryHeader || size > b.size() - at)
+            break;
+        if (!entries.empty() && sequence != entries.back().sequence + 1)
+            break;
+        entries.push_back(Entry{&log, at, size, sequence});
+        at += AlignSector(size);
+    }
+    return entries;
+}
+
+// Whether an entry may be applied: both hashes, its hive-bins size, and
+// every page inside the entry and inside those bins.
+bool EntryHolds(const Entry& e, std::size_t maxBins)
+{
+    const char* p = e.log->bytes.data() + e.offset;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const std::uint32_t bins = Le32(p + 16);
+    const std::size_t pages = Le32(p + 20);
+    if (bins == 0 || bins % kBinAlignment != 0 || bins > maxBins)
+        return false;
+    if (Marvin32(u + kEntryHeader, e.size - kEntryHeader, kLogEntrySeed) != Le64(p + 24)
+        || Marvin32(u, 32, kLogEntrySeed) != Le64(p + 32))
+        return false;
+    if (pages > (e.size - kEntryHeader) / 8)
+        return false;
+    std::size_t data = kEntryHeader + pages * 8;
+    for (std::size_t i = 0; i < pages; ++i) {
+        const std::uint64_t offset = Le32(p + kEntryHeader + 8 * i);
+        const std::uint64_t size = Le32(p + kEntryHeader + 8 * i + 4);
+        if (offset + size > bins || size > e.size - data)
+            return false;
+        data += size;
+    }
+    return true;
+}
+
+// Writes an entry's pages into the image (growing it as they need).
+bool ApplyEntry(const Entry& e, ImageBuffer& image)
+{
+    const char* p = e.log->bytes.data() + e.offset;
+    const std::size_t pages = Le32(p + 20);
+    std::size_t data = kEntryHeader + pages * 8;
+    for (std::size_t i = 0; i < pages; ++i) {
+        const std::size_t at = kBaseBlockSize + Le32(p + kEntryHeader + 8 * i);
+        const std::size_t size = Le32(p + kEntryHeader + 8 * i + 4);
+        if (image.Size() < at + size && !image.Resize(at + size))
+            return false;
+        std::memcpy(image.Data() + at, p + data, size);
+        data += size;
+    }
+    return true;
+}
+
+// The recovered header and exactly the recovered bins; false when those
+// bins are broken.
+bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
+{
+    if (!image.Resize(kBaseBlockSize + bins))
+        return false;
+    PutLe32(image.Data() + 40, bins);
+    MakeBaseBlockClean(image.Data(), sequence);
+    return !CheckHiveBins(View(image));
+}
+
+// New format: returns false (and the reason) when nothing could be applied
+// or the logs do not chain.
+bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
+                    std::size_t maxBins, Recovery& r)
+{
+    std::vector<std::vector<Entry>> live;
+    for (const UsableLog& log : logs)
+        live.push_back(LiveEntries(*log.file));
+    // A log's live entries carry consecutive numbers: each is found by its
+    // distance from the first.
+    auto find = [&](std::uint32_t sequence) -> const Entry* {
+        for (const auto& entries : live) {
+            if (!entries.empty() && sequence >= entries.front().sequence
+                && sequence - entries.front().sequence < entries.size())
+                return &entries[sequence - entries.front().sequence];
+        }
+        return nullptr;
+    };
+    bool any = false;
+    std::uint32_t start = 0;
+    for (const auto& entries : live) {
+        for (const Entry& e : entries) {
+            if (e.sequence >= base.secondarySequence && (!any || e.sequence < start)) {
+                start = e.sequence;
+                any = true;
+            }
+        }
+    }
+    if (!any) {
+        r.reason = u"its transaction logs hold none of the changes it is missing";
+        return false;
+    }
+
+    std::vector<const Entry*> chain;
+    const Entry* damaged = nullptr;
+    std::uint32_t expected = start;
+    for (const Entry* e = find(expected); e; e = find(expected)) {
+        if (!EntryHolds(*e, maxBins)) {
+            damaged = e;
+            break;
+        }
+        chain.push_back(e);
+        if (++expected == 0)
+            break;
+    }
+    if (damaged) {
+        // As Windows does: a damaged entry ends the chain, the ones before it stand.
+        r.reason = u"entry " + IntToText(damaged->sequence) + u" of " + U(damaged->log->name) + u" is damaged";
+        if (chain.empty())
+            return false;
+        r.reason += u"; the entries before it were applied";
+    } else {
+        for (const auto& entries : live) {
+            for (const Entry& e : entries) {
+                if (e.sequence > expected) {
+                    r.reason = u"its transaction logs do not follow on from each other (entry " + IntToText(expected)
+                        + u" is missing)";
+                    return false;
+                }
+            }
+        }
+    }
+
+    // Every entry was checked before the first page is written.
+    r.imageSpoilt = true;
+    bool applied = true;
+    for (const Entry* e : chain) {
+        applied = applied && ApplyEntry(*e, image);
+        if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e->log->name) == r.logsUsed.end())
+            r.logsUsed.push_back(e->log->name);
+    }
+    const Entry& last = *chain.back();
+    const std::uint32_t bins = Le32(last.log->bytes.data() + last.offset + 16);
+    if (!applied || !FinishImage(image, bins, last.sequence)) {
+        r.logsUsed.clear();
+        r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
+        return false;
+    }
+    r.imageSpoilt = false;
+    r.sequence = last.sequence;
+    r.entriesApplied = chain.size();
+    return true;
+}
+
+// Old format: the first log written for this state of the hive (the one
+// whose header timestamp is the hive's; a header recovered from a log is
+// that log's own).
+bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
+                    std::size_t maxBins, Recovery& r)
+{
+    const std::uint64_t stamp = base.timestamp;
+    std::u16string notes;
+    auto note = [&](const LogFile& log, const char16_t* what) {
+        notes += (notes.empty() ? u"" : u"; ") + U(log.name) + what;
+    };
+    for (const UsableLog& log : logs) {
+        const std::string_view b = log.file->bytes;
+        const std::uint32_t bins = log.base.binsSize;
+        if (log.base.primarySequence != log.base.secondarySequence) {
+            note(*log.file, u" was not finished");
+            continue;
+        }
+        if (log.base.timestamp != stamp) {
+            note(*log.file, u" belongs to another state of the hive");
+            continue;
+        }
+        const std::size_t mapBytes = bins / kBinAlignment;
+        if (bins == 0 || bins % kBinAlignment != 0 || bins > maxBins || b.size() < kSector + 4 + mapBytes
+            || b.substr(kSector, 4) != "DIRT") {
+            note(*log.file, u" is damaged (its map of changed pages is missing)");
+            continue;
+        }
+        const char* map = b.data() + kSector + 4;
+        std::size_t from = AlignSector(kSector + 4 + mapBytes);
+        Undo undo(image);
+        std::size_t pages = 0;
+        bool cut = false;
+        for (std::size_t bit = 0; bit < bins / kSector && !cut; ++bit) {
+            if (!(static_cast<unsigned char>(map[bit / 8]) & (1u << (bit % 8))))
+                continue;
+            if (from + kSector > b.size()) {
+                cut = true;
+                break;
+            }
+            if (!undo.Write(kBaseBlockSize + bit * kSector, b.data() + from, kSector)) {
+                cut = true;
+                break;
+            }
+            from += kSector;
+            ++pages;
+        }
+        if (cut || !undo.Resize(kBaseBlockSize + bins) || !FinishImage(image, bins, log.base.primarySequence)) {
+            undo.Rollback();
+            note(*log.file, cut ? u" is cut short" : u" leaves the hive damaged");
+            continue;
+        }
+        r.sequence = log.base.primarySequence;
+        r.entriesApplied = pages;
+        r.logsUsed.push_back(log.file->name);
+        return true;
+    }
+    r.reason = notes.empty() ? u"no transaction log belongs to it" : notes;
+    return false;
+}
+
+}  // namespace
+
+std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
+{
+    std::uint32_t highest = 0;
+    for (const LogFile& log : logs) {
+        const BaseBlock base = ReadBaseBlock(log.bytes);
+        if (!base.signature)
+            continue;
+        highest = std::max({highest, base.primarySequence, base.secondarySequence});
+        for (std::size_t at = kSector; at + 16 <= log.bytes.size(); at += kSector) {
+            if (log.bytes.substr(at, 4) == "HvLE")
+                highest = std::max(highest, Le32(log.bytes.data() + at + 12));
+        }
+    }
+    return highest;
+}
+
+Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs)
+{
+    const std::string given = primary;
+    StringBuffer buffer(primary);
+    Recovery r = RecoverHiveInPlace(buffer, logs);
+    r.image = r.imageSpoilt ? given : std::move(primary);
+    r.imageSpoilt = false;
+    return r;
+}
+
+Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs)
+{
+    Recovery r;
+    BaseBlock base = ReadBaseBlock(View(image));
+    if (!base.signature || image.Size() < kBaseBlockSize) {
+        r.outcome = Recovery::NotAHive;
+        return r;
+    }
+    if (!base.Dirty()) {
+        r.outcome = Recovery::Clean;
+        return r;
+    }
+    r.outcome = Recovery::Unrecoverable;
+
+    std::vector<UsableLog> newLogs, oldLogs;
+    std::u16string unusable;
+    std::size_t logBytes = 0;
+    for (const LogFile& log : logs) {
+        if (log.bytes.empty())
+            continue;  // an unused log is empty
+        const BaseBlock lb = ReadBaseBlock(log.bytes);
+        const char16_t* why = nullptr;
+        if (!lb.signature)
+            why = u" is not a transaction log";
+        else if (!lb.checksumOk)
+            why = u" is damaged (its header checksum is wrong)";
+        else if (lb.fileType == kNewFormat)
+            newLogs.push_back({&log, lb});
+        else if (lb.fileType == kOldFormat)
+            oldLogs.push_back({&log, lb});
+        else
+            why = u" is not a transaction log of a known kind";
+        if (why)
+            unusable += (unusable.empty() ? u"" : u"; ") + U(log.name) + why;
+        else
+            logBytes += log.bytes.size();
+    }
+    const std::vector<UsableLog>& chosen = newLogs.empty() ? oldLogs : newLogs;
+    if (chosen.empty()) {
+        const std::u16string what = base.checksumOk ? u"it has no usable transaction log"
+                                                    : u"its header is damaged and it has no usable transaction log";
+        r.reason = unusable.empty() ? what : what + u" (" + unusable + u")";
+        return r;
+    }
+    // The hive may grow only by the pages its logs carry.
+    const std::size_t maxBins = image.Size() + logBytes;
+
+    const std::string header(image.Data(), kBaseBlockSize);
+    if (!base.checksumOk) {
+        std::memcpy(image.Data(), chosen.front().file->bytes.data(), kSector);
+        PutLe32(image.Data() + 28, 0);
+        PutLe32(image.Data() + 508, BaseBlockChecksum(View(image)));
+        base = ReadBaseBlock(View(image));
+    }
+    const bool applied = !newLogs.empty() ? ApplyNewFormat(image, base, newLogs, maxBins, r)
+                                          : ApplyOldFormat(image, base, oldLogs, maxBins, r);
+    if (!applied) {
+        std::memcpy(image.Data(), header.data(), kBaseBlockSize);
+        return r;
+    }
+    r.outcome = Recovery::Recovered;
+    return r;
+}
+
+}  // namespace quelvo::platform::files::hive

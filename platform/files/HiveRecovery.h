@@ -1,0 +1,83 @@
+#pragma once
+
+// Recovery of a dirty hive from its transaction logs, as Windows does when it
+// loads one. A pure function of bytes: the hive file's and its logs', in the
+// order Windows tries them (.LOG1, .LOG2, then .LOG).
+//
+// | Hive                                | Result                                                  |
+// |-------------------------------------|---------------------------------------------------------|
+// | no "regf" header                    | NotAHive                                                |
+// | checksum right, sequence numbers    | Clean: its logs are ignored                             |
+// | equal                               |                                                         |
+// | dirty, logs in the new format       | the lowest entry at or above the hive's secondary       |
+// | (file type 6, HvLE entries)         | sequence number starts a chain N, N+1, ... across the   |
+// |                                     | logs; each entry's two Marvin32 hashes and hive-bins    |
+// |                                     | size are checked, and the first that fails ends the     |
+// |                                     | chain (the entries before it apply). A newer entry the  |
+// |                                     | chain cannot reach means the logs do not chain          |
+// | dirty, logs in the old format       | the first log whose header timestamp equals the hive's  |
+// | (file type 1, DIRT bitmap)          | applies its dirty pages                                 |
+// | checksum wrong                      | the header comes from the first usable log first        |
+// | nothing applicable, logs that do    | Unrecoverable, with the reason; the image is the hive   |
+// | not chain, a result whose hive bins | as given                                                |
+// | are broken                          |                                                         |
+//
+// A log is usable when its header has the "regf" signature, a right
+// checksum and a log file type. Memory stays within the sizes given: the
+// hive may grow only by what its logs carry.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quelvo::platform::files::hive {
+
+struct LogFile {
+    std::string name;  // for messages: "SOFTWARE.LOG1"
+    std::string_view bytes;
+};
+
+struct Recovery {
+    enum Outcome { Clean, Recovered, Unrecoverable, NotAHive } outcome = NotAHive;
+    // Recovered: the hive as Windows loads it, with equal sequence numbers, a
+    // right checksum and exactly its hive bins. Otherwise the hive as given.
+    std::string image;
+    // Unrecoverable: why, in plain words ("its transaction logs do not follow
+    // on from each other"). Recovered: a note when an entry ended the chain.
+    std::u16string reason;
+    std::uint32_t sequence = 0;            // Recovered: the sequence number of the result
+    std::size_t entriesApplied = 0;        // log entries, or dirty pages of an old-format log
+    std::vector<std::string> logsUsed;
+    // RecoverHiveInPlace only: Unrecoverable after log pages were written
+    // into the image (their result proved broken); the caller reads the
+    // hive again. Rare, so nothing is kept for undoing them.
+    bool imageSpoilt = false;
+};
+
+Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs);
+
+// Memory holding a hive's bytes while it is recovered in place (a private
+// memory file the reader maps, so that the hive is never copied).
+class ImageBuffer {
+public:
+    virtual ~ImageBuffer() = default;
+    virtual char* Data() = 0;
+    virtual std::size_t Size() const = 0;
+    // Grows (with zero bytes) or shrinks; false when it cannot hold `size`.
+    // A hive grows by no more than its logs' sizes together.
+    virtual bool Resize(std::size_t size) = 0;
+};
+
+// RecoverHive on the bytes in `image`, changed in place; unless the result
+// is Recovered they are left as given (see imageSpoilt). Recovery::image
+// stays empty.
+Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs);
+
+// The highest sequence number in the logs' headers and entries, valid or not:
+// a clean hive written later must carry a higher one, so that no old entry
+// ever counts as newer than it.
+std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs);
+
+}  // namespace quelvo::platform::files::hive
