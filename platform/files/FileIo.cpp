@@ -265,6 +265,16 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
     return true;
 }
 
+bool FlushFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool WriteAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {

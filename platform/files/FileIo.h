@@ -34,6 +34,9 @@ struct ReadOptions {
 bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error,
                    const ReadOptions& options = {});
 bool WriteAll(int fd, std::string_view bytes);
+// Makes the names just made in one of our own folders (the backups') durable;
+// false when it could not, which only delays that.
+bool FlushFolder(const std::filesystem::path& folder);
 // Makes the missing folders of `folder` (mode 0700, each made as the writer
 // of the folder it is made in), resolves it once and opens it: a descriptor
 // checked to be that folder, or -1 and a message.
