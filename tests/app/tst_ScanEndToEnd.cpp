@@ -165,9 +165,15 @@ private slots:
         QCOMPARE(view->url().path(), QString("/ext/file_ext.php"));
         QCOMPARE(view->url().query(QUrl::FullyDecoded), QString("ext[]=xyz&ext[]=avi"));
 
-        QString text;
-        view->page()->toPlainText([&text](const QString& plain) { text = plain; });
-        QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 10000);
+        // The title arrives with the head: the body may not be there yet, so
+        // the text is asked for again until it is.
+        auto latest = std::make_shared<QString>();
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     view->page()->toPlainText([latest](const QString& plain) { *latest = plain; });
+                                     return !latest->isEmpty();
+                                 }()),
+                                 10000);
+        const QString text = *latest;
         QVERIFY2(text.contains("Type: Video"), qPrintable(text));
         QVERIFY2(text.contains("VLC media player"), qPrintable(text));
         QVERIFY2(text.contains("winget install --id VideoLAN.VLC -e"), qPrintable(text));
