@@ -80,6 +80,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_total;
     }
+    std::size_t Idle() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_idle.size();
+    }
 
 private:
     std::list<Entry>& ListOf(State state)
@@ -562,6 +567,7 @@ ServiceCounters LookupService::Counters() const
 {
     ServiceCounters counters;
     counters.open = m->shared.registry.Open();
+    counters.idle = m->shared.registry.Idle();
     counters.dropped = m->shared.dropped.load();
     counters.refused = m->shared.refused.load();
     return counters;

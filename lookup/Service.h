@@ -62,6 +62,7 @@ struct ServiceOptions {
 // What the service has seen, for tests and logs.
 struct ServiceCounters {
     std::size_t open = 0;     // connections open now
+    std::size_t idle = 0;     // of those, answered and waiting for their next request
     std::size_t dropped = 0;  // connections closed to make room for new ones
     std::size_t refused = 0;  // new connections turned away with 503
 };

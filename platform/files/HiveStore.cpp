@@ -225,31 +225,37 @@ std::optional<fs::path> EntryIgnoringCase(const fs::path& folder, const std::str
     return std::nullopt;
 }
 
+// hivex commits to a path: the process's own view of a private memory file.
+// Its descriptor, or -1 with errno set.
+int CommitHiveToMemoryFile(void* hive)
+{
+    const int fd = ::memfd_create("quelvo-hive-new", MFD_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (hivex_commit(Hive(hive), ProcPath(fd).c_str(), 0) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 bool CommitHiveToBytes(void* hive, std::string* bytes, std::string* error)
 {
-    const int fd = ::memfd_create("quelvo-hive", MFD_CLOEXEC);
+    const int fd = CommitHiveToMemoryFile(hive);
     if (fd < 0) {
-        *error = std::string("cannot make room in memory for the hive: ") + std::strerror(errno);
+        *error = std::string("hivex cannot write the hive: ") + std::strerror(errno);
         return false;
     }
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    // hivex commits to a path: the process's own view of the memory file.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (hivex_commit(Hive(hive), self.c_str(), 0) != 0) {
-        *error = std::string("hivex cannot write the hive: ") + std::strerror(errno);
-        return false;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        *error = std::string("cannot read the hive hivex wrote: ") + std::strerror(errno);
-        return false;
-    }
-    if (!ReadAt(fd, bytes, static_cast<std::size_t>(st.st_size))) {
+    if (::fstat(fd, &st) != 0 || !ReadAt(fd, bytes, static_cast<std::size_t>(st.st_size))) {
         *error = std::string("cannot read the hive hivex wrote: ") + std::strerror(errno);
         return false;
     }
@@ -737,11 +743,9 @@ RegStatus HiveStore::PersistRemovals(const std::vector<RegKey*>& removed, std::u
 
     // hivex writes the whole hive into a private file; its bytes get a
     // clean header and are checked before they reach the disk.
-    const int committed = ::memfd_create("quelvo-hive-new", MFD_CLOEXEC);
-    if (committed < 0 || hivex_commit(Hive(m_hive), ProcPath(committed).c_str(), 0) != 0) {
+    const int committed = CommitHiveToMemoryFile(m_hive);
+    if (committed < 0) {
         *message = u"hivex cannot write the new hive: " + ErrnoText(errno) + u"; " + where + u" is unchanged.";
-        if (committed >= 0)
-            ::close(committed);
         return failed(kWriteFault);
     }
     Mapping map(committed, FileSize(committed), true);

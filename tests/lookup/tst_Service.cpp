@@ -88,6 +88,15 @@ protected:
         ASSERT_EQ(service->Counters().open, open);
     }
 
+    // Waits, bounded, until the service counts `count` idle connections.
+    void WaitForIdle(std::size_t count)
+    {
+        for (auto until = std::chrono::steady_clock::now() + kGuard;
+             service->Counters().idle != count && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(5ms);
+        ASSERT_EQ(service->Counters().idle, count);
+    }
+
     // The process grew by less than 8 MiB since `before`, and the service
     // still answers. Under the address sanitizer freed memory waits in its
     // quarantine, so the process's size says nothing there.
@@ -385,9 +394,14 @@ TEST_F(ServiceTest, shouldMakeRoomAtTheCapsByDroppingIdleConnectionsFirst)
 
     // Per client: three idle connections, then a fourth from the same
     // address takes the oldest one's place.
+    // Each one counted idle before the next comes: a client reads its answer
+    // before the service has marked the connection idle, and "oldest" is the
+    // service's order, not the client's.
     std::vector<std::unique_ptr<HttpClient>> idle;
-    for (int i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < 3; ++i) {
         idle.push_back(IdleClient());
+        WaitForIdle(i + 1);
+    }
     HttpClient fourth(port);
     const auto answer = fourth.Get(kMp3);
     ASSERT_TRUE(answer);
@@ -401,6 +415,7 @@ TEST_F(ServiceTest, shouldMakeRoomAtTheCapsByDroppingIdleConnectionsFirst)
     auto other1 = IdleClient("127.0.0.2");
     auto other2 = IdleClient("127.0.0.2");
     WaitForOpen(5);
+    WaitForIdle(5);  // every one of them, the fourth included, answered
     EXPECT_EQ(service->Counters().dropped, 1u);
 
     // At the total, with every connection idle, the oldest of all goes.

@@ -110,14 +110,14 @@ std::map<FontKey, std::unique_ptr<GdiSurface::Face>>& FaceCache()
     return cache;
 }
 
-GdiSurface::Face& FaceFor(const markup::FontSpec& spec, int dpi)
+GdiSurface::Face& FaceFor(const markup::FontSpec& font, int dpi)
 {
     std::u16string face;
-    for (char16_t c : spec.face)
+    for (char16_t c : font.face)
         face += LowerAscii(c);
     // Rounded to nearest: 8 points at 96 dots per inch are 11 pixels.
-    const int pixels = std::max(1, MulDiv(spec.points, dpi, 72));
-    FontKey key{face, pixels, spec.bold, spec.underline};
+    const int pixels = std::max(1, MulDiv(font.points, dpi, 72));
+    FontKey key{face, pixels, font.bold, font.underline};
     auto& cache = FaceCache();
     auto it = cache.find(key);
     if (it != cache.end())
@@ -128,16 +128,16 @@ GdiSurface::Face& FaceFor(const markup::FontSpec& spec, int dpi)
     LOGFONTW& lf = f.logFont;
     // Negative: the character height, without the internal leading.
     lf.lfHeight = -pixels;
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfUnderline = spec.underline ? TRUE : FALSE;
+    lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = font.underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::size_t n = std::min<std::size_t>(spec.face.size(), LF_FACESIZE - 1);
+    const std::size_t n = std::min<std::size_t>(font.face.size(), LF_FACESIZE - 1);
     for (std::size_t i = 0; i < n; ++i)
-        lf.lfFaceName[i] = static_cast<wchar_t>(spec.face[i]);
+        lf.lfFaceName[i] = static_cast<wchar_t>(font.face[i]);
     f.font = CreateFontIndirectW(&lf);
     if (!f.font) {
         f.font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

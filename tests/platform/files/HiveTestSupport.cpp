@@ -95,22 +95,22 @@ std::string NewFormatLog(std::string_view hive, std::uint32_t sequence, const st
     Put32(log, 8, sequence);
     Put32(log, 28, 6);
     FixChecksum(log);
-    for (const LogEntrySpec& spec : entries) {
+    for (const LogEntrySpec& wanted : entries) {
         std::string body;
-        for (const auto& [offset, bytes] : spec.pages) {
+        for (const auto& [offset, bytes] : wanted.pages) {
             body += std::string(8, '\0');
             Put32(body, body.size() - 8, offset);
             Put32(body, body.size() - 4, std::uint32_t(bytes.size()));
         }
-        for (const auto& page : spec.pages)
+        for (const auto& page : wanted.pages)
             body += page.second;
         const std::size_t size = (40 + body.size() + 511) / 512 * 512;
         std::string entry = "HvLE" + std::string(36, '\0') + body;
         entry.resize(size, '\0');
         Put32(entry, 4, std::uint32_t(size));
-        Put32(entry, 12, spec.sequence);
-        Put32(entry, 16, spec.binsSize);
-        Put32(entry, 20, std::uint32_t(spec.pages.size()));
+        Put32(entry, 12, wanted.sequence);
+        Put32(entry, 16, wanted.binsSize);
+        Put32(entry, 20, std::uint32_t(wanted.pages.size()));
         auto hash = [&](std::size_t from, std::size_t length) {
             return hive::Marvin32(reinterpret_cast<const unsigned char*>(entry.data()) + from, length,
                                   hive::kLogEntrySeed);
