@@ -101,9 +101,71 @@ bool ChangesLayout(const WINDOWPOS& pos)
     return (pos.flags & kNothing) != kNothing || (pos.flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0;
 }
 
+class FrameClock;
+FrameClock& Frames();
+
+// Paints of single nodes, at most one frame of them every kFrameMs: the
+// first change after a quiet spell shows at once, later ones wait for the
+// frame's end and show together. The screen gets the window's changes each
+// time the thread goes idle, and for a colour-keyed window Wine then scans
+// every pixel of it for the key: a scan that renames its labels a hundred
+// times a second would spend most of its time there.
+class FrameClock {
+public:
+    static constexpr UINT kFrameMs = 40;
+
+    void Request(HWND hwnd)
+    {
+        if (std::find(m_pending.begin(), m_pending.end(), hwnd) == m_pending.end())
+            m_pending.push_back(hwnd);
+        if (m_timer)
+            return;
+        const DWORD since = GetTickCount() - m_lastFrame;
+        if (since >= kFrameMs) {
+            Flush();
+            return;
+        }
+        m_timer = SetTimer(nullptr, 0, kFrameMs - since, &FrameClock::OnTimer);
+        if (!m_timer)
+            Flush();  // no timer to wait for: paint now rather than never
+    }
+
+    void Flush()
+    {
+        if (m_timer) {
+            KillTimer(nullptr, m_timer);
+            m_timer = 0;
+        }
+        if (m_pending.empty())
+            return;
+        m_lastFrame = GetTickCount();
+        std::vector<HWND> pending;
+        pending.swap(m_pending);
+        for (HWND hwnd : pending) {
+            if (Win32Node* node = Win32Node::FromHandle(hwnd))  // gone meanwhile: nothing to paint
+                node->PaintAlone();
+        }
+    }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) { Frames().Flush(); }
+
+    std::vector<HWND> m_pending;
+    UINT_PTR m_timer = 0;
+    DWORD m_lastFrame = 0;
+};
+
+FrameClock& Frames()
+{
+    static FrameClock clock;
+    return clock;
+}
+
 }  // namespace
 
 long Win32Node::BackgroundsComposed() { return g_composed; }
+
+void Win32Node::PaintFrameNow() { Frames().Flush(); }
 
 void Win32Node::ForgetBackgrounds() { ++g_epoch; }
 
@@ -145,9 +207,19 @@ void Win32Node::RepaintSelf()
         }
         return;
     }
-    // Nothing else changes: this node alone, at once. Painting here rather
-    // than through WM_PAINT spares the round of invalidation, message and
-    // paint bracket, which costs several times the drawing under Wine.
+    // Nothing else changes: this node alone, in the current frame.
+    Frames().Request(m_hwnd);
+}
+
+void Win32Node::PaintAlone()
+{
+    if (!IsWindowVisible(m_hwnd) || IsIconic(GetAncestor(m_hwnd, GA_ROOT)) || CoversOthers()) {
+        RepaintSelf();
+        return;
+    }
+    // Painting here rather than through WM_PAINT spares the round of
+    // invalidation, message and paint bracket, which costs several times the
+    // drawing under Wine.
     if (HDC dc = GetDC(m_hwnd)) {
         RECT client{};
         GetClientRect(m_hwnd, &client);

@@ -55,8 +55,14 @@ public:
 
     // Repaints this node after its own image changed. When other nodes are
     // drawn over it (its children, or siblings above that overlap it), the
-    // backgrounds kept by every node are forgotten first.
+    // backgrounds kept by every node are forgotten first. Otherwise it alone
+    // is painted, with the other changes of the same frame: at once after a
+    // quiet spell, else when the frame (40 ms) ends, as the message loop runs.
     void RepaintSelf();
+    // Paints this node alone now (the frame's end).
+    void PaintAlone();
+    // Ends the current frame now: every node waiting for it paints.
+    static void PaintFrameNow();
 
     // How often a node composed its background so far (every node counted),
     // and whether this node holds one now.

@@ -65,6 +65,7 @@ protected:
     // Paints everything pending now.
     void Paint()
     {
+        Win32Node::PaintFrameNow();
         RedrawWindow(HandleOf(window.get()), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();
     }
