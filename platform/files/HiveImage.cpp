@@ -368,19 +368,22 @@ void MakeBaseBlockClean(char* base, std::uint32_t sequence)
     PutLe32(base + 508, BaseBlockChecksum({base, 512}));
 }
 
-HiveProblem CheckHiveBins(std::string_view image)
+HiveProblem CheckHiveBins(const ByteSource& image)
 {
-    const BaseBlock base = ReadBaseBlock(image);
-    if (!base.signature || image.size() < kBaseBlockSize)
+    char head[kBaseBlockSize];
+    const bool whole = image.Read(0, kBaseBlockSize, head);
+    const BaseBlock base = ReadBaseBlock({head, whole ? kBaseBlockSize : 0});
+    if (!base.signature || !whole)
         return Problem(HiveProblem::NotAHive, "");
     if (base.binsSize == 0 || base.binsSize % kBinAlignment != 0)
         return Problem(HiveProblem::Damaged, "its header gives no valid size for its data");
-    if (image.size() - kBaseBlockSize < base.binsSize)
+    if (image.Size() - kBaseBlockSize < base.binsSize)
         return Problem(HiveProblem::CutShort, "");
-    const char* bins = image.data() + kBaseBlockSize;
     for (std::size_t at = 0; at < base.binsSize;) {
-        const std::uint32_t size = Le32(bins + at + 8);
-        if (std::string_view(bins + at, 4) != "hbin" || Le32(bins + at + 4) != at || size < kBinAlignment
+        char bin[12];
+        const bool read = image.Read(kBaseBlockSize + at, sizeof bin, bin);
+        const std::uint32_t size = Le32(bin + 8);
+        if (!read || std::string_view(bin, 4) != "hbin" || Le32(bin + 4) != at || size < kBinAlignment
             || size % kBinAlignment != 0 || size > base.binsSize - at)
             return Problem(HiveProblem::Damaged, "its hive bin at " + Hex(kBaseBlockSize + at) + " is broken");
         at += size;
@@ -389,6 +392,16 @@ HiveProblem CheckHiveBins(std::string_view image)
         return Problem(HiveProblem::Damaged, "its root key points outside the hive");
     return {};
 }
+
+bool ViewSource::Read(std::size_t at, std::size_t size, char* out) const
+{
+    if (at > m_bytes.size() || size > m_bytes.size() - at)
+        return false;
+    std::memcpy(out, m_bytes.data() + at, size);
+    return true;
+}
+
+HiveProblem CheckHiveBins(std::string_view image) { return CheckHiveBins(ViewSource(image)); }
 
 HiveProblem CheckHiveStructure(std::string_view image)
 {

@@ -80,7 +80,31 @@ struct HiveProblem {
     explicit operator bool() const { return kind != None; }
 };
 
+// A hive's bytes read piece by piece. The offline store reads its private
+// memory file this way rather than through a mapping of its own: touching
+// every page of a fresh mapping costs more than copying the bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::size_t Size() const = 0;
+    // Copies the `size` bytes at `at` into `out`; false when they are not all there.
+    virtual bool Read(std::size_t at, std::size_t size, char* out) const = 0;
+};
+
+// Bytes already in memory.
+class ViewSource final : public ByteSource {
+public:
+    ViewSource() = default;
+    explicit ViewSource(std::string_view bytes) : m_bytes(bytes) {}
+    std::size_t Size() const override { return m_bytes.size(); }
+    bool Read(std::size_t at, std::size_t size, char* out) const override;
+
+private:
+    std::string_view m_bytes;
+};
+
 HiveProblem CheckHiveBins(std::string_view image);
+HiveProblem CheckHiveBins(const ByteSource& image);
 HiveProblem CheckHiveStructure(std::string_view image);
 
 // "<file> is damaged at <rootPath>\A\B (its value list points outside the

@@ -37,17 +37,25 @@ public:
             return false;
         if (at < m_size) {
             const std::size_t kept = std::min(size, m_size - at);
+            const std::size_t end = m_bytes.size();
+            m_bytes.resize(end + kept);
+            if (!m_image.Read(at, kept, m_bytes.data() + end)) {
+                m_bytes.resize(end);
+                return false;
+            }
             m_saved.push_back({at, kept});
-            m_bytes.append(m_image.Data() + at, kept);
         }
-        std::memcpy(m_image.Data() + at, data, size);
-        return true;
+        return m_image.Write(at, data, size);
     }
     bool Resize(std::size_t size)
     {
         if (size < m_image.Size() && m_tail.empty() && size < m_size) {
+            m_tail.resize(m_size - size);
+            if (!m_image.Read(size, m_tail.size(), m_tail.data())) {
+                m_tail.clear();
+                return false;
+            }
             m_tailAt = size;
-            m_tail.assign(m_image.Data() + size, m_size - size);
         }
         return m_image.Resize(size);
     }
@@ -55,11 +63,11 @@ public:
     {
         m_image.Resize(m_size);
         if (!m_tail.empty())
-            std::memcpy(m_image.Data() + m_tailAt, m_tail.data(), m_tail.size());
+            m_image.Write(m_tailAt, m_tail.data(), m_tail.size());
         std::size_t end = m_bytes.size();
         for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
             end -= it->second;
-            std::memcpy(m_image.Data() + it->first, m_bytes.data() + end, it->second);
+            m_image.Write(it->first, m_bytes.data() + end, it->second);
         }
         m_saved.clear();
         m_bytes.clear();
@@ -78,8 +86,21 @@ private:
 class StringBuffer final : public ImageBuffer {
 public:
     explicit StringBuffer(std::string& bytes) : m_bytes(bytes) {}
-    char* Data() override { return m_bytes.data(); }
     std::size_t Size() const override { return m_bytes.size(); }
+    bool Read(std::size_t at, std::size_t size, char* out) const override
+    {
+        if (at > m_bytes.size() || size > m_bytes.size() - at)
+            return false;
+        std::memcpy(out, m_bytes.data() + at, size);
+        return true;
+    }
+    bool Write(std::size_t at, const char* data, std::size_t size) override
+    {
+        if (at > m_bytes.size() || size > m_bytes.size() - at)
+            return false;
+        std::memcpy(m_bytes.data() + at, data, size);
+        return true;
+    }
     bool Resize(std::size_t size) override
     {
         m_bytes.resize(size, '\0');
@@ -90,7 +111,24 @@ private:
     std::string& m_bytes;
 };
 
-std::string_view View(ImageBuffer& image) { return {image.Data(), image.Size()}; }
+// The image's base block, as far as it has one.
+std::string Header(const ImageBuffer& image)
+{
+    std::string head(std::min(image.Size(), kBaseBlockSize), '\0');
+    if (!image.Read(0, head.size(), head.data()))
+        head.clear();
+    return head;
+}
+
+// A log's first sector: the copy of the hive's base block it starts with
+// (fewer bytes when the log is shorter).
+std::string LogHeader(const LogFile& log)
+{
+    std::string head(std::min(log.Bytes().Size(), kSector), '\0');
+    if (!log.Bytes().Read(0, head.size(), head.data()))
+        head.clear();
+    return head;
+}
 
 // One HvLE entry of a log, as its header describes it.
 struct Entry {
@@ -98,6 +136,7 @@ struct Entry {
     std::size_t offset;
     std::uint32_t size;
     std::uint32_t sequence;
+    std::uint32_t bins;  // the hive-bins size it leaves
 };
 
 // The live entries of a log: from the first sector on, while each follows
@@ -105,29 +144,39 @@ struct Entry {
 std::vector<Entry> LiveEntries(const LogFile& log)
 {
     std::vector<Entry> entries;
-    const std::string_view b = log.bytes;
-    for (std::size_t at = kSector; at + kEntryHeader <= b.size();) {
-        if (b.substr(at, 4) != "HvLE")
+    const ByteSource& b = log.Bytes();
+    char head[kEntryHeader];
+    for (std::size_t at = kSector; at + kEntryHeader <= b.Size();) {
+        if (!b.Read(at, kEntryHeader, head) || std::string_view(head, 4) != "HvLE")
             break;
-        const std::uint32_t size = Le32(b.data() + at + 4);
-        const std::uint32_t sequence = Le32(b.data() + at + 12);
-        if (size < kEntryHeader || size > b.size() - at)
+        const std::uint32_t size = Le32(head + 4);
+        const std::uint32_t sequence = Le32(head + 12);
+        if (size < kEntryHeader || size > b.Size() - at)
             break;
         if (!entries.empty() && sequence != entries.back().sequence + 1)
             break;
-        entries.push_back(Entry{&log, at, size, sequence});
+        entries.push_back(Entry{&log, at, size, sequence, Le32(head + 16)});
         at += AlignSector(size);
     }
     return entries;
 }
 
+// An entry's bytes, read into `bytes` (one buffer serves every entry).
+bool ReadEntry(const Entry& e, std::string& bytes)
+{
+    bytes.resize(e.size);
+    return e.log->Bytes().Read(e.offset, e.size, bytes.data());
+}
+
 // Whether an entry may be applied: both hashes, its hive-bins size, and
 // every page inside the entry and inside those bins.
-bool EntryHolds(const Entry& e, std::size_t maxBins)
+bool EntryHolds(const Entry& e, std::size_t maxBins, std::string& bytes)
 {
-    const char* p = e.log->bytes.data() + e.offset;
+    if (!ReadEntry(e, bytes))
+        return false;
+    const char* p = bytes.data();
     const auto* u = reinterpret_cast<const unsigned char*>(p);
-    const std::uint32_t bins = Le32(p + 16);
+    const std::uint32_t bins = e.bins;
     const std::size_t pages = Le32(p + 20);
     if (bins == 0 || bins % kBinAlignment != 0 || bins > maxBins)
         return false;
@@ -147,18 +196,25 @@ bool EntryHolds(const Entry& e, std::size_t maxBins)
     return true;
 }
 
-// Writes an entry's pages into the image (growing it as they need).
-bool ApplyEntry(const Entry& e, ImageBuffer& image)
+// Writes an entry's pages into the image (growing it as they need). Pages
+// that follow each other in the hive go in one write: their bytes follow
+// each other in the entry too.
+bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes)
 {
-    const char* p = e.log->bytes.data() + e.offset;
+    if (!ReadEntry(e, bytes))
+        return false;
+    const char* p = bytes.data();
     const std::size_t pages = Le32(p + 20);
     std::size_t data = kEntryHeader + pages * 8;
-    for (std::size_t i = 0; i < pages; ++i) {
+    for (std::size_t i = 0; i < pages;) {
         const std::size_t at = kBaseBlockSize + Le32(p + kEntryHeader + 8 * i);
-        const std::size_t size = Le32(p + kEntryHeader + 8 * i + 4);
+        std::size_t size = Le32(p + kEntryHeader + 8 * i + 4);
+        for (++i; i < pages && kBaseBlockSize + Le32(p + kEntryHeader + 8 * i) == at + size; ++i)
+            size += Le32(p + kEntryHeader + 8 * i + 4);
         if (image.Size() < at + size && !image.Resize(at + size))
             return false;
-        std::memcpy(image.Data() + at, p + data, size);
+        if (!image.Write(at, p + data, size))
+            return false;
         data += size;
     }
     return true;
@@ -168,11 +224,12 @@ bool ApplyEntry(const Entry& e, ImageBuffer& image)
 // bins are broken.
 bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
 {
-    if (!image.Resize(kBaseBlockSize + bins))
+    char head[kBaseBlockSize];
+    if (!image.Resize(kBaseBlockSize + bins) || !image.Read(0, sizeof head, head))
         return false;
-    PutLe32(image.Data() + 40, bins);
-    MakeBaseBlockClean(image.Data(), sequence);
-    return !CheckHiveBins(View(image));
+    PutLe32(head + 40, bins);
+    MakeBaseBlockClean(head, sequence);
+    return image.Write(0, head, sizeof head) && !CheckHiveBins(image);
 }
 
 // New format: returns false (and the reason) when nothing could be applied
@@ -211,8 +268,9 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
     std::vector<const Entry*> chain;
     const Entry* damaged = nullptr;
     std::uint32_t expected = start;
+    std::string bytes;
     for (const Entry* e = find(expected); e; e = find(expected)) {
-        if (!EntryHolds(*e, maxBins)) {
+        if (!EntryHolds(*e, maxBins, bytes)) {
             damaged = e;
             break;
         }
@@ -222,7 +280,7 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
     }
     if (damaged) {
         // As Windows does: a damaged entry ends the chain, the ones before it stand.
-        r.reason = u"entry " + IntToText(damaged->sequence) + u" of " + U(damaged->log->name) + u" is damaged";
+        r.reason = u"entry " + IntToText(damaged->sequence) + u" of " + U(damaged->log->Name()) + u" is damaged";
         if (chain.empty())
             return false;
         r.reason += u"; the entries before it were applied";
@@ -242,13 +300,12 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
     r.imageSpoilt = true;
     bool applied = true;
     for (const Entry* e : chain) {
-        applied = applied && ApplyEntry(*e, image);
-        if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e->log->name) == r.logsUsed.end())
-            r.logsUsed.push_back(e->log->name);
+        applied = applied && ApplyEntry(*e, image, bytes);
+        if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e->log->Name()) == r.logsUsed.end())
+            r.logsUsed.push_back(e->log->Name());
     }
     const Entry& last = *chain.back();
-    const std::uint32_t bins = Le32(last.log->bytes.data() + last.offset + 16);
-    if (!applied || !FinishImage(image, bins, last.sequence)) {
+    if (!applied || !FinishImage(image, last.bins, last.sequence)) {
         r.logsUsed.clear();
         r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
         return false;
@@ -268,10 +325,10 @@ bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
     const std::uint64_t stamp = base.timestamp;
     std::u16string notes;
     auto note = [&](const LogFile& log, const char16_t* what) {
-        notes += (notes.empty() ? u"" : u"; ") + U(log.name) + what;
+        notes += (notes.empty() ? u"" : u"; ") + U(log.Name()) + what;
     };
     for (const UsableLog& log : logs) {
-        const std::string_view b = log.file->bytes;
+        const ByteSource& b = log.file->Bytes();
         const std::uint32_t bins = log.base.binsSize;
         if (log.base.primarySequence != log.base.secondarySequence) {
             note(*log.file, u" was not finished");
@@ -282,29 +339,39 @@ bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
             continue;
         }
         const std::size_t mapBytes = bins / kBinAlignment;
-        if (bins == 0 || bins % kBinAlignment != 0 || bins > maxBins || b.size() < kSector + 4 + mapBytes
-            || b.substr(kSector, 4) != "DIRT") {
+        const bool sized = bins != 0 && bins % kBinAlignment == 0 && bins <= maxBins
+            && b.Size() >= kSector + 4 + mapBytes;
+        std::string dirt(sized ? 4 + mapBytes : 0, '\0');
+        if (!sized || !b.Read(kSector, dirt.size(), dirt.data()) || dirt.compare(0, 4, "DIRT") != 0) {
             note(*log.file, u" is damaged (its map of changed pages is missing)");
             continue;
         }
-        const char* map = b.data() + kSector + 4;
+        const char* map = dirt.data() + 4;
         std::size_t from = AlignSector(kSector + 4 + mapBytes);
+        std::string run;
         Undo undo(image);
         std::size_t pages = 0;
         bool cut = false;
-        for (std::size_t bit = 0; bit < bins / kSector && !cut; ++bit) {
-            if (!(static_cast<unsigned char>(map[bit / 8]) & (1u << (bit % 8))))
+        auto dirty = [&](std::size_t bit) { return (static_cast<unsigned char>(map[bit / 8]) >> (bit % 8)) & 1u; };
+        const std::size_t sectors = bins / kSector;
+        for (std::size_t bit = 0; bit < sectors && !cut;) {
+            if (!dirty(bit)) {
+                ++bit;
                 continue;
-            if (from + kSector > b.size()) {
+            }
+            // A run of dirty sectors lies in the log one after the other: one write.
+            std::size_t count = 1;
+            while (bit + count < sectors && dirty(bit + count))
+                ++count;
+            run.resize(count * kSector);
+            if (from > b.Size() || count > (b.Size() - from) / kSector || !b.Read(from, run.size(), run.data())
+                || !undo.Write(kBaseBlockSize + bit * kSector, run.data(), run.size())) {
                 cut = true;
                 break;
             }
-            if (!undo.Write(kBaseBlockSize + bit * kSector, b.data() + from, kSector)) {
-                cut = true;
-                break;
-            }
-            from += kSector;
-            ++pages;
+            from += run.size();
+            pages += count;
+            bit += count;
         }
         if (cut || !undo.Resize(kBaseBlockSize + bins) || !FinishImage(image, bins, log.base.primarySequence)) {
             undo.Rollback();
@@ -313,7 +380,7 @@ bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
         }
         r.sequence = log.base.primarySequence;
         r.entriesApplied = pages;
-        r.logsUsed.push_back(log.file->name);
+        r.logsUsed.push_back(log.file->Name());
         return true;
     }
     r.reason = notes.empty() ? u"no transaction log belongs to it" : notes;
@@ -326,13 +393,15 @@ std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
 {
     std::uint32_t highest = 0;
     for (const LogFile& log : logs) {
-        const BaseBlock base = ReadBaseBlock(log.bytes);
+        const ByteSource& b = log.Bytes();
+        const BaseBlock base = ReadBaseBlock(LogHeader(log));
         if (!base.signature)
             continue;
         highest = std::max({highest, base.primarySequence, base.secondarySequence});
-        for (std::size_t at = kSector; at + 16 <= log.bytes.size(); at += kSector) {
-            if (log.bytes.substr(at, 4) == "HvLE")
-                highest = std::max(highest, Le32(log.bytes.data() + at + 12));
+        char head[16];
+        for (std::size_t at = kSector; at + 16 <= b.Size(); at += kSector) {
+            if (b.Read(at, sizeof head, head) && std::string_view(head, 4) == "HvLE")
+                highest = std::max(highest, Le32(head + 12));
         }
     }
     return highest;
@@ -351,8 +420,9 @@ Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs)
 Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs)
 {
     Recovery r;
-    BaseBlock base = ReadBaseBlock(View(image));
-    if (!base.signature || image.Size() < kBaseBlockSize) {
+    std::string header = Header(image);
+    BaseBlock base = ReadBaseBlock(header);
+    if (!base.signature || header.size() < kBaseBlockSize) {
         r.outcome = Recovery::NotAHive;
         return r;
     }
@@ -366,9 +436,9 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
     std::u16string unusable;
     std::size_t logBytes = 0;
     for (const LogFile& log : logs) {
-        if (log.bytes.empty())
+        if (log.Bytes().Size() == 0)
             continue;  // an unused log is empty
-        const BaseBlock lb = ReadBaseBlock(log.bytes);
+        const BaseBlock lb = ReadBaseBlock(LogHeader(log));
         const char16_t* why = nullptr;
         if (!lb.signature)
             why = u" is not a transaction log";
@@ -381,9 +451,9 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
         else
             why = u" is not a transaction log of a known kind";
         if (why)
-            unusable += (unusable.empty() ? u"" : u"; ") + U(log.name) + why;
+            unusable += (unusable.empty() ? u"" : u"; ") + U(log.Name()) + why;
         else
-            logBytes += log.bytes.size();
+            logBytes += log.Bytes().Size();
     }
     const std::vector<UsableLog>& chosen = newLogs.empty() ? oldLogs : newLogs;
     if (chosen.empty()) {
@@ -395,17 +465,24 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
     // The hive may grow only by the pages its logs carry.
     const std::size_t maxBins = image.Size() + logBytes;
 
-    const std::string header(image.Data(), kBaseBlockSize);
     if (!base.checksumOk) {
-        std::memcpy(image.Data(), chosen.front().file->bytes.data(), kSector);
-        PutLe32(image.Data() + 28, 0);
-        PutLe32(image.Data() + 508, BaseBlockChecksum(View(image)));
-        base = ReadBaseBlock(View(image));
+        std::string fromLog = header;
+        std::memcpy(fromLog.data(), LogHeader(*chosen.front().file).data(), kSector);
+        PutLe32(fromLog.data() + 28, 0);
+        PutLe32(fromLog.data() + 508, BaseBlockChecksum(fromLog));
+        if (!image.Write(0, fromLog.data(), kSector)) {
+            r.reason = u"there is not enough memory to recover it";
+            return r;
+        }
+        base = ReadBaseBlock(fromLog);
     }
     const bool applied = !newLogs.empty() ? ApplyNewFormat(image, base, newLogs, maxBins, r)
                                           : ApplyOldFormat(image, base, oldLogs, maxBins, r);
     if (!applied) {
-        std::memcpy(image.Data(), header.data(), kBaseBlockSize);
+        // The header as given; a write into memory that failed here would
+        // have failed before.
+        if (!image.Write(0, header.data(), kBaseBlockSize))
+            r.imageSpoilt = true;
         return r;
     }
     r.outcome = Recovery::Recovered;

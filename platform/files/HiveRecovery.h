@@ -26,17 +26,31 @@
 // checksum and a log file type. Memory stays within the sizes given: the
 // hive may grow only by what its logs carry.
 
+#include "platform/files/HiveImage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quelvo::platform::files::hive {
 
-struct LogFile {
-    std::string name;  // for messages: "SOFTWARE.LOG1"
-    std::string_view bytes;
+// A transaction log: its bytes in memory, or read piece by piece from a
+// source that outlives it (the offline store's private copy).
+class LogFile {
+public:
+    LogFile(std::string name, std::string_view bytes) : m_name(std::move(name)), m_view(bytes) {}
+    LogFile(std::string name, const ByteSource& source) : m_name(std::move(name)), m_source(&source) {}
+    // For messages: "SOFTWARE.LOG1".
+    const std::string& Name() const { return m_name; }
+    const ByteSource& Bytes() const { return m_source ? *m_source : m_view; }
+
+private:
+    std::string m_name;
+    ViewSource m_view;
+    const ByteSource* m_source = nullptr;
 };
 
 struct Recovery {
@@ -58,13 +72,11 @@ struct Recovery {
 
 Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs);
 
-// Memory holding a hive's bytes while it is recovered in place (a private
-// memory file the reader maps, so that the hive is never copied).
-class ImageBuffer {
+// A hive's bytes while it is recovered in place: a string, or the offline
+// store's private memory file, read and written piece by piece.
+class ImageBuffer : public ByteSource {
 public:
-    virtual ~ImageBuffer() = default;
-    virtual char* Data() = 0;
-    virtual std::size_t Size() const = 0;
+    virtual bool Write(std::size_t at, const char* data, std::size_t size) = 0;
     // Grows (with zero bytes) or shrinks; false when it cannot hold `size`.
     // A hive grows by no more than its logs' sizes together.
     virtual bool Resize(std::size_t size) = 0;

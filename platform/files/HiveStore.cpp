@@ -62,25 +62,48 @@ std::string IdentityOfName(const fs::path& file)
     return ::stat(file.c_str(), &st) == 0 ? Identity(st) : std::string();
 }
 
-// Reads `size` bytes from the start of a descriptor; false with errno set
-// when it has fewer.
-bool ReadAt(int fd, std::string* bytes, std::size_t size)
+// Reads the `size` bytes at `at` of a descriptor into `out`; false with
+// errno set when it has fewer.
+bool PreadAll(int fd, std::size_t at, std::size_t size, char* out)
 {
-    bytes->assign(size, '\0');
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, bytes->data() + done, size - done, off_t(done));
+        const ssize_t n = ::pread(fd, out + done, size - done, off_t(at + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             if (n == 0)
                 errno = EIO;
-            bytes->resize(done);
             return false;
         }
         done += std::size_t(n);
     }
     return true;
+}
+
+bool PwriteAll(int fd, std::size_t at, const char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// Reads `size` bytes from the start of a descriptor; false with errno set
+// when it has fewer.
+bool ReadAt(int fd, std::string* bytes, std::size_t size)
+{
+    bytes->assign(size, '\0');
+    return PreadAll(fd, 0, size, bytes->data());
 }
 
 // Copies `size` bytes from the start of `from` to the end of `to`, in the
@@ -157,21 +180,8 @@ public:
     }
     Mapping(const Mapping&) = delete;
     Mapping& operator=(const Mapping&) = delete;
-    Mapping(Mapping&& other) noexcept : m_data(other.m_data), m_length(other.m_length) { other.m_data = nullptr; }
 
     bool Ok() const { return m_data != nullptr || m_length == 0; }
-    // The first `length` bytes will all be read (or written): mapped at
-    // once rather than page by page (a hint; older kernels ignore it).
-    void Prefault(std::size_t length, bool write) const
-    {
-#if defined(MADV_POPULATE_WRITE) && defined(MADV_POPULATE_READ)
-        if (m_data)
-            ::madvise(m_data, std::min(length, m_length), write ? MADV_POPULATE_WRITE : MADV_POPULATE_READ);
-#else
-        (void)length;
-        (void)write;
-#endif
-    }
     char* Data() const { return m_data; }
     std::string_view View() const { return {m_data, m_data ? m_length : 0}; }
 
@@ -186,29 +196,70 @@ std::size_t FileSize(int fd)
     return ::fstat(fd, &st) == 0 ? std::size_t(st.st_size) : 0;
 }
 
-// The hive recovered in place in its mapped working copy.
-class MappedImage final : public hive::ImageBuffer {
+// The hive recovered in place in its private memory file, read and written
+// through the descriptor: a mapping of its own would take a page fault for
+// every page touched, which costs more than the copy (several times so in
+// a virtual machine). Reads go through a window, since the walk over the
+// bins reads a few bytes of each.
+class FileImage final : public hive::ImageBuffer {
 public:
-    MappedImage(const Mapping& mapping, std::size_t size, std::size_t capacity)
-        : m_data(mapping.Data()), m_size(size), m_capacity(capacity)
+    FileImage(int fd, std::size_t size, std::size_t capacity)
+        : m_fd(fd), m_size(size), m_capacity(capacity), m_zeroFrom(size)
     {
     }
-    char* Data() override { return m_data; }
     std::size_t Size() const override { return m_size; }
+    bool Read(std::size_t at, std::size_t size, char* out) const override
+    {
+        if (at > m_size || size > m_size - at)
+            return false;
+        if (size > kWindow / 2)
+            return PreadAll(m_fd, at, size, out);
+        if (at < m_windowAt || at + size > m_windowAt + m_windowLength) {
+            m_window.resize(kWindow);
+            m_windowAt = at / kPage * kPage;
+            m_windowLength = 0;
+            const std::size_t length = std::min(kWindow, m_size - m_windowAt);
+            if (!PreadAll(m_fd, m_windowAt, length, m_window.data()))
+                return false;
+            m_windowLength = length;
+        }
+        std::memcpy(out, m_window.data() + (at - m_windowAt), size);
+        return true;
+    }
+    bool Write(std::size_t at, const char* data, std::size_t size) override
+    {
+        if (at > m_size || size > m_size - at)
+            return false;
+        m_windowLength = 0;
+        m_zeroFrom = std::max(m_zeroFrom, at + size);
+        return PwriteAll(m_fd, at, data, size);
+    }
     bool Resize(std::size_t size) override
     {
         if (size > m_capacity)
             return false;
-        if (size > m_size)
-            std::memset(m_data + m_size, 0, size - m_size);
+        if (size > m_size && m_zeroFrom > m_size) {
+            // What a shrink cut off is still in the file: cutting the file
+            // there and growing it again makes those bytes zero.
+            if (::ftruncate(m_fd, off_t(m_size)) != 0 || ::ftruncate(m_fd, off_t(m_capacity)) != 0)
+                return false;
+            m_zeroFrom = m_size;
+        }
         m_size = size;
+        m_windowLength = 0;
         return true;
     }
 
 private:
-    char* m_data;
+    static constexpr std::size_t kPage = 4096;
+    static constexpr std::size_t kWindow = std::size_t(1) << 20;
+    int m_fd;
     std::size_t m_size;
     std::size_t m_capacity;
+    std::size_t m_zeroFrom;  // every byte from here to the capacity is zero
+    mutable std::string m_window;
+    mutable std::size_t m_windowAt = 0;
+    mutable std::size_t m_windowLength = 0;
 };
 
 // `name` in `folder`, in any letter case (the exact case first).
@@ -405,24 +456,33 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
     }
     m_sequenceFloor = std::max(base.primarySequence, base.secondarySequence);
 
-    // The logs of a dirty hive, each copied once into memory of its own.
-    std::vector<Mapping> logMaps;
+    // The logs of a dirty hive, each copied once into a private memory file
+    // (nobody can change them between their check and their use) and read
+    // from there piece by piece.
+    std::vector<int> logCopies;
+    std::vector<FileImage> logImages;
     std::vector<hive::LogFile> logs;
     std::size_t logBytes = 0;
+    struct CloseAll {
+        std::vector<int>& fds;
+        ~CloseAll()
+        {
+            for (int fd : fds)
+                ::close(fd);
+        }
+    } closeLogs{logCopies};
     if (base.Dirty()) {
-        logMaps.reserve(m_logs.size());
+        logCopies.reserve(m_logs.size());
+        logImages.reserve(m_logs.size());
         for (const Source& log : m_logs) {
             const std::size_t logSize = std::size_t(log.opened.st_size);
             const int copy = MemoryCopy(log.fd, logSize, logSize);
             if (copy < 0)
                 continue;  // unreadable: as if it were not there
-            logMaps.emplace_back(copy, logSize, false);
-            ::close(copy);
-            logMaps.back().Prefault(logSize, false);
-            if (logMaps.back().Ok()) {
-                logs.push_back({log.name, logMaps.back().View()});
-                logBytes += logSize;
-            }
+            logCopies.push_back(copy);
+            logImages.emplace_back(copy, logSize, logSize);  // reserved: earlier ones stay put
+            logs.emplace_back(log.name, logImages.back());
+            logBytes += logSize;
         }
     }
 
@@ -437,13 +497,7 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
         std::size_t recovered = size;
         bool stale = true, spoilt = false;
         {
-            Mapping map(m_working, capacity, true);
-            if (!map.Ok()) {
-                *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
-                return false;
-            }
-            map.Prefault(size, true);
-            MappedImage image(map, size, capacity);
+            FileImage image(m_working, size, capacity);
             const hive::Recovery recovery = hive::RecoverHiveInPlace(image, logs);
             recovered = image.Size();
             spoilt = recovery.imageSpoilt;
@@ -478,8 +532,8 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
                 hive::MakeBaseBlockClean(head.data(), base.primarySequence);
                 ::pwrite(m_working, head.data(), head.size(), 0);
             }
-            const Mapping map(m_working, recovered, false);
-            if (const hive::HiveProblem problem = hive::CheckHiveBins(map.View()))
+            const FileImage image(m_working, recovered, recovered);
+            if (const hive::HiveProblem problem = hive::CheckHiveBins(image))
                 MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
         }
     } else if (size - hive::kBaseBlockSize < base.binsSize) {

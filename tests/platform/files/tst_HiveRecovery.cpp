@@ -182,6 +182,31 @@ TEST_F(RealHives, shouldRecoverRealClassesHivesToSoundHives)
     }
 }
 
+// The store recovers in its private memory file, reading the logs piece by
+// piece; it must read what the recovery of the same bytes in memory gives.
+TEST_F(RealHives, shouldReadInTheStoreWhatTheRecoveryInMemoryGives)
+{
+    const std::pair<const char*, const char*> sets[] = {
+        {"yarp-NewDirtyHive1", "NewDirtyHive"}, {"yarp-NewDirtyHive2", "NewDirtyHive"},
+        {"yarp-OldDirtyHive", "OldDirtyHive"},  {"yarp-BadBaseBlockHive", "BadBaseBlockHive"},
+        {"regipy-UsrClass", "UsrClass.dat"},    {"win10-UsrClass", "UsrClass.dat"},
+    };
+    for (const auto& [set, name] : sets) {
+        TempDir here;
+        if (!UnpackRealSet(set, here.Path()))
+            GTEST_SKIP() << RealSetsMissing();
+        const Recovery r = ReadFiles(here / name).Recover();
+        ASSERT_EQ(r.outcome, Recovery::Recovered) << set << ": " << N(r.reason);
+        std::u16string error;
+        auto store = HiveStore::Open(here / name, &error);
+        ASSERT_TRUE(store) << set << ": " << N(error);
+        EXPECT_EQ(store->ReadState().kind, ReadCondition::Complete) << set << ": " << N(store->ReadState().text);
+        RegKey* root = store->Find(u"SOFTWARE");
+        ASSERT_NE(root, nullptr) << set;
+        EXPECT_EQ(DumpKeyTreeWithValues(*root), Tree(r.image)) << set;
+    }
+}
+
 // ---- Logs written here -------------------------------------------------------
 
 class WrittenLogs : public ::testing::Test {
