@@ -232,10 +232,11 @@ bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
     return image.Write(0, head, sizeof head) && !CheckHiveBins(image);
 }
 
-// New format: returns false (and the reason) when nothing could be applied
-// or the logs do not chain.
-bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector<UsableLog>& logs,
-                    std::size_t maxBins, Recovery& r)
+// New format, from the logs alone: the chain of entries to apply, each
+// checked, or false (and the reason) when nothing may be applied or the logs
+// do not chain.
+bool ChainNewFormat(const BaseBlock& base, const std::vector<UsableLog>& logs, std::size_t maxBins,
+                    std::vector<Entry>& chain, Recovery& r)
 {
     std::vector<std::vector<Entry>> live;
     for (const UsableLog& log : logs)
@@ -265,7 +266,6 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
         return false;
     }
 
-    std::vector<const Entry*> chain;
     const Entry* damaged = nullptr;
     std::uint32_t expected = start;
     std::string bytes;
@@ -274,7 +274,7 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
             damaged = e;
             break;
         }
-        chain.push_back(e);
+        chain.push_back(*e);
         if (++expected == 0)
             break;
     }
@@ -290,21 +290,27 @@ bool ApplyNewFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
                 if (e.sequence > expected) {
                     r.reason = u"its transaction logs do not follow on from each other (entry " + IntToText(expected)
                         + u" is missing)";
+                    chain.clear();
                     return false;
                 }
             }
         }
     }
+    return true;
+}
 
-    // Every entry was checked before the first page is written.
+// Writes a checked chain into the image.
+bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, Recovery& r)
+{
     r.imageSpoilt = true;
     bool applied = true;
-    for (const Entry* e : chain) {
-        applied = applied && ApplyEntry(*e, image, bytes);
-        if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e->log->Name()) == r.logsUsed.end())
-            r.logsUsed.push_back(e->log->Name());
+    std::string bytes;
+    for (const Entry& e : chain) {
+        applied = applied && ApplyEntry(e, image, bytes);
+        if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e.log->Name()) == r.logsUsed.end())
+            r.logsUsed.push_back(e.log->Name());
     }
-    const Entry& last = *chain.back();
+    const Entry& last = chain.back();
     if (!applied || !FinishImage(image, last.bins, last.sequence)) {
         r.logsUsed.clear();
         r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
@@ -417,18 +423,33 @@ Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs)
     return r;
 }
 
-Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs)
-{
+struct RecoveryPlan::Detail {
     Recovery r;
-    std::string header = Header(image);
-    BaseBlock base = ReadBaseBlock(header);
-    if (!base.signature || header.size() < kBaseBlockSize) {
+    bool apply = false;          // Unrecoverable so far, with something to apply
+    BaseBlock base;              // as recovery sees it (from a log when the hive's was broken)
+    std::string header;          // the hive's own base block
+    std::string fixedHeader;     // its first sector taken from a log, when its checksum was wrong
+    std::size_t maxBins = 0;
+    std::vector<Entry> chain;    // new format
+    std::vector<UsableLog> old;  // old format: the logs to try, in order
+};
+
+RecoveryPlan::RecoveryPlan() : m_detail(std::make_shared<Detail>()) {}
+
+RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, const std::vector<LogFile>& logs)
+{
+    RecoveryPlan plan;
+    RecoveryPlan::Detail& d = *plan.m_detail;
+    Recovery& r = d.r;
+    d.header.assign(hiveHeader.substr(0, kBaseBlockSize));
+    d.base = ReadBaseBlock(d.header);
+    if (!d.base.signature || d.header.size() < kBaseBlockSize || hiveSize < kBaseBlockSize) {
         r.outcome = Recovery::NotAHive;
-        return r;
+        return plan;
     }
-    if (!base.Dirty()) {
+    if (!d.base.Dirty()) {
         r.outcome = Recovery::Clean;
-        return r;
+        return plan;
     }
     r.outcome = Recovery::Unrecoverable;
 
@@ -457,36 +478,56 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
     }
     const std::vector<UsableLog>& chosen = newLogs.empty() ? oldLogs : newLogs;
     if (chosen.empty()) {
-        const std::u16string what = base.checksumOk ? u"it has no usable transaction log"
-                                                    : u"its header is damaged and it has no usable transaction log";
+        const std::u16string what = d.base.checksumOk ? u"it has no usable transaction log"
+                                                      : u"its header is damaged and it has no usable transaction log";
         r.reason = unusable.empty() ? what : what + u" (" + unusable + u")";
-        return r;
+        return plan;
     }
     // The hive may grow only by the pages its logs carry.
-    const std::size_t maxBins = image.Size() + logBytes;
+    d.maxBins = hiveSize + logBytes;
 
-    if (!base.checksumOk) {
-        std::string fromLog = header;
-        std::memcpy(fromLog.data(), LogHeader(*chosen.front().file).data(), kSector);
-        PutLe32(fromLog.data() + 28, 0);
-        PutLe32(fromLog.data() + 508, BaseBlockChecksum(fromLog));
-        if (!image.Write(0, fromLog.data(), kSector)) {
-            r.reason = u"there is not enough memory to recover it";
-            return r;
-        }
-        base = ReadBaseBlock(fromLog);
+    if (!d.base.checksumOk) {
+        d.fixedHeader = d.header;
+        std::memcpy(d.fixedHeader.data(), LogHeader(*chosen.front().file).data(), kSector);
+        PutLe32(d.fixedHeader.data() + 28, 0);
+        PutLe32(d.fixedHeader.data() + 508, BaseBlockChecksum(d.fixedHeader));
+        d.base = ReadBaseBlock(d.fixedHeader);
     }
-    const bool applied = !newLogs.empty() ? ApplyNewFormat(image, base, newLogs, maxBins, r)
-                                          : ApplyOldFormat(image, base, oldLogs, maxBins, r);
+    if (!newLogs.empty())
+        d.apply = ChainNewFormat(d.base, newLogs, d.maxBins, d.chain, r);
+    else {
+        d.old = oldLogs;
+        d.apply = true;
+    }
+    return plan;
+}
+
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image)
+{
+    const RecoveryPlan::Detail& d = *plan.m_detail;
+    Recovery r = d.r;
+    if (!d.apply)
+        return r;
+    if (!d.fixedHeader.empty() && !image.Write(0, d.fixedHeader.data(), kSector)) {
+        r.reason = u"there is not enough memory to recover it";
+        return r;
+    }
+    const bool applied = !d.chain.empty() ? ApplyChain(image, d.chain, r)
+                                          : ApplyOldFormat(image, d.base, d.old, d.maxBins, r);
     if (!applied) {
         // The header as given; a write into memory that failed here would
         // have failed before.
-        if (!image.Write(0, header.data(), kBaseBlockSize))
+        if (!image.Write(0, d.header.data(), kBaseBlockSize))
             r.imageSpoilt = true;
         return r;
     }
     r.outcome = Recovery::Recovered;
     return r;
+}
+
+Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs)
+{
+    return CarryOutRecovery(PlanRecovery(Header(image), image.Size(), logs), image);
 }
 
 }  // namespace quelvo::platform::files::hive

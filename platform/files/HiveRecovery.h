@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -86,6 +87,24 @@ public:
 // is Recovered they are left as given (see imageSpoilt). Recovery::image
 // stays empty.
 Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs);
+
+// A recovery in two steps, for a caller that can read the logs while the
+// hive is still being copied: the plan needs only the hive's base block,
+// its size and the logs (every entry to apply is read and checked here);
+// carrying it out writes into the image. Together they are
+// RecoverHiveInPlace. The plan refers to the logs, which must outlive it.
+class RecoveryPlan {
+public:
+    RecoveryPlan();
+    struct Detail;
+
+private:
+    friend RecoveryPlan PlanRecovery(std::string_view, std::size_t, const std::vector<LogFile>&);
+    friend Recovery CarryOutRecovery(const RecoveryPlan&, ImageBuffer&);
+    std::shared_ptr<Detail> m_detail;
+};
+RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, const std::vector<LogFile>& logs);
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image);
 
 // The highest sequence number in the logs' headers and entries, valid or not:
 // a clean hive written later must carry a higher one, so that no old entry

@@ -13,9 +13,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fcntl.h>
 #include <optional>
 #include <set>
+#include <thread>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -458,11 +460,11 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
 
     // The logs of a dirty hive, each copied once into a private memory file
     // (nobody can change them between their check and their use) and read
-    // from there piece by piece.
+    // from there piece by piece. They are copied and every entry to apply
+    // is checked on a thread of their own while the hive is being copied.
     std::vector<int> logCopies;
     std::vector<FileImage> logImages;
     std::vector<hive::LogFile> logs;
-    std::size_t logBytes = 0;
     struct CloseAll {
         std::vector<int>& fds;
         ~CloseAll()
@@ -471,26 +473,43 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
                 ::close(fd);
         }
     } closeLogs{logCopies};
+    std::size_t logRoom = 0;  // what the logs may add to the hive, at most
+    for (const Source& log : m_logs)
+        logRoom += std::size_t(log.opened.st_size);
+    hive::RecoveryPlan plan;
+    std::exception_ptr planFailed;
+    std::thread planner;
     if (base.Dirty()) {
-        logCopies.reserve(m_logs.size());
-        logImages.reserve(m_logs.size());
-        for (const Source& log : m_logs) {
-            const std::size_t logSize = std::size_t(log.opened.st_size);
-            const int copy = MemoryCopy(log.fd, logSize, logSize);
-            if (copy < 0)
-                continue;  // unreadable: as if it were not there
-            logCopies.push_back(copy);
-            logImages.emplace_back(copy, logSize, logSize);  // reserved: earlier ones stay put
-            logs.emplace_back(log.name, logImages.back());
-            logBytes += logSize;
-        }
+        planner = std::thread([&] {
+            try {
+                logCopies.reserve(m_logs.size());
+                logImages.reserve(m_logs.size());
+                for (const Source& log : m_logs) {
+                    const std::size_t logSize = std::size_t(log.opened.st_size);
+                    const int copy = MemoryCopy(log.fd, logSize, logSize);
+                    if (copy < 0)
+                        continue;  // unreadable: as if it were not there
+                    logCopies.push_back(copy);
+                    logImages.emplace_back(copy, logSize, logSize);  // reserved: earlier ones stay put
+                    logs.emplace_back(log.name, logImages.back());
+                }
+                plan = hive::PlanRecovery(head, size, logs);
+            } catch (...) {
+                planFailed = std::current_exception();
+            }
+        });
     }
 
     // The working copy, with room for what the logs may add.
-    const std::size_t capacity = size + (base.Dirty() ? logBytes + hive::kBaseBlockSize : 0);
+    const std::size_t capacity = size + (base.Dirty() ? logRoom + hive::kBaseBlockSize : 0);
     m_working = MemoryCopy(hive.fd, size, capacity);
+    const int copyError = errno;
+    if (planner.joinable())
+        planner.join();
+    if (planFailed)
+        std::rethrow_exception(planFailed);
     if (m_working < 0) {
-        *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+        *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(copyError);
         return false;
     }
     if (base.Dirty()) {
@@ -498,7 +517,7 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
         bool stale = true, spoilt = false;
         {
             FileImage image(m_working, size, capacity);
-            const hive::Recovery recovery = hive::RecoverHiveInPlace(image, logs);
+            const hive::Recovery recovery = hive::CarryOutRecovery(plan, image);
             recovered = image.Size();
             spoilt = recovery.imageSpoilt;
             if (recovery.outcome == hive::Recovery::Recovered) {
