@@ -64,13 +64,14 @@ std::string IdentityOfName(const fs::path& file)
     return ::stat(file.c_str(), &st) == 0 ? Identity(st) : std::string();
 }
 
-// Reads the `size` bytes at `at` of a descriptor into `out`; false with
-// errno set when it has fewer.
-bool PreadAll(int fd, std::size_t at, std::size_t size, char* out)
+// Calls io (pread or pwrite) until the `size` bytes at `at` of a descriptor
+// are done; false with errno set when it stops short.
+template<class Io, class Bytes>
+bool TransferAll(Io io, int fd, std::size_t at, Bytes data, std::size_t size)
 {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, out + done, size - done, off_t(at + done));
+        const ssize_t n = io(fd, data + done, size - done, off_t(at + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -83,21 +84,11 @@ bool PreadAll(int fd, std::size_t at, std::size_t size, char* out)
     return true;
 }
 
+bool PreadAll(int fd, std::size_t at, std::size_t size, char* out) { return TransferAll(::pread, fd, at, out, size); }
+
 bool PwriteAll(int fd, std::size_t at, const char* data, std::size_t size)
 {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(at + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
+    return TransferAll(::pwrite, fd, at, data, size);
 }
 
 // Reads `size` bytes from the start of a descriptor; false with errno set
