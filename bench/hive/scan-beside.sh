@@ -13,7 +13,8 @@ work="${BENCH_WORK:-build/scan-beside}"
 mkdir -p "$work/src"
 git archive "$commit" | tar -x -C "$work/src"
 cp bench/hive/HiveScanBench.cpp bench/hive/BenchHive.h bench/hive/BenchHive.cpp "$work/src/bench/hive/"
-cat >>"$work/src/bench/hive/CMakeLists.txt" <<'CMAKE'
+# A commit from before the benchmark existed gets a target for it.
+grep -q 'bench_hive_scan' "$work/src/bench/hive/CMakeLists.txt" || cat >>"$work/src/bench/hive/CMakeLists.txt" <<'CMAKE'
 add_executable(bench_hive_scan HiveScanBench.cpp BenchHive.cpp ${PROJECT_SOURCE_DIR}/tests/platform/files/FilesTestSupport.cpp)
 target_include_directories(bench_hive_scan PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/platform/files)
 target_link_libraries(bench_hive_scan PRIVATE quelvo_platform_files quelvo_scan PkgConfig::HIVEX)

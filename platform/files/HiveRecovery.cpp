@@ -1,5 +1,6 @@
 #include "platform/files/HiveRecovery.h"
 
+#include "platform/RunBeside.h"
 #include "platform/Text.h"
 #include "platform/files/HiveImage.h"
 #include "platform/files/Marvin32.h"
@@ -196,10 +197,10 @@ bool EntryHolds(const Entry& e, std::size_t maxBins, std::string& bytes)
     return true;
 }
 
-// Writes an entry's pages into the image (growing it as they need). Pages
-// that follow each other in the hive go in one write: their bytes follow
-// each other in the entry too.
-bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes)
+// Writes the bytes an entry's pages put in [from, to) of the image, which
+// already holds them. Pages that follow each other in the hive go in one
+// write: their bytes follow each other in the entry too.
+bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes, std::size_t from, std::size_t to)
 {
     if (!ReadEntry(e, bytes))
         return false;
@@ -211,9 +212,8 @@ bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes)
         std::size_t size = Le32(p + kEntryHeader + 8 * i + 4);
         for (++i; i < pages && kBaseBlockSize + Le32(p + kEntryHeader + 8 * i) == at + size; ++i)
             size += Le32(p + kEntryHeader + 8 * i + 4);
-        if (image.Size() < at + size && !image.Resize(at + size))
-            return false;
-        if (!image.Write(at, p + data, size))
+        const std::size_t start = std::max(at, from), end = std::min(at + size, to);
+        if (start < end && !image.Write(start, p + data + (start - at), end - start))
             return false;
         data += size;
     }
@@ -221,15 +221,15 @@ bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes)
 }
 
 // The recovered header and exactly the recovered bins; false when those
-// bins are broken.
-bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
+// bins are broken (checked only when `checkBins`).
+bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence, bool checkBins = true)
 {
     char head[kBaseBlockSize];
     if (!image.Resize(kBaseBlockSize + bins) || !image.Read(0, sizeof head, head))
         return false;
     PutLe32(head + 40, bins);
     MakeBaseBlockClean(head, sequence);
-    return image.Write(0, head, sizeof head) && !CheckHiveBins(image);
+    return image.Write(0, head, sizeof head) && !(checkBins && CheckHiveBins(image));
 }
 
 // New format, from the logs alone: the chain of entries to apply, each
@@ -299,24 +299,38 @@ bool ChainNewFormat(const BaseBlock& base, const std::vector<UsableLog>& logs, s
     return true;
 }
 
-// Writes a checked chain into the image.
-bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, Recovery& r)
+// Writes a checked chain into the image. Two writers share the work, each
+// owning one half of the hive's bytes and walking the whole chain in order,
+// so every byte ends as the last entry to carry it left it: a write costs a
+// system call, and a large recovery makes tens of thousands.
+bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, bool checkBins, Recovery& r)
 {
-    r.imageSpoilt = true;
-    bool applied = true;
-    std::string bytes;
+    std::size_t size = image.Size();
     for (const Entry& e : chain) {
-        applied = applied && ApplyEntry(e, image, bytes);
+        size = std::max<std::size_t>(size, kBaseBlockSize + e.bins);  // every page lies within its entry's bins
         if (std::find(r.logsUsed.begin(), r.logsUsed.end(), e.log->Name()) == r.logsUsed.end())
             r.logsUsed.push_back(e.log->Name());
     }
+    bool applied = image.Resize(size);
+    if (applied) {
+        const std::size_t middle = kBaseBlockSize + (size - kBaseBlockSize) / 2 / kBinAlignment * kBinAlignment;
+        auto write = [&](std::size_t from, std::size_t to) {
+            std::string bytes;
+            for (const Entry& e : chain) {
+                if (!ApplyEntry(e, image, bytes, from, to))
+                    return false;
+            }
+            return true;
+        };
+        bool upper = false;
+        applied = RunBeside([&] { return write(0, middle); }, [&] { upper = write(middle, size); }) && upper;
+    }
     const Entry& last = chain.back();
-    if (!applied || !FinishImage(image, last.bins, last.sequence)) {
-        r.logsUsed.clear();
-        r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
+    if (!applied || !FinishImage(image, last.bins, last.sequence, checkBins)) {
+        RejectBrokenBins(r);
         return false;
     }
-    r.imageSpoilt = false;
+    r.binsUnchecked = !checkBins;
     r.sequence = last.sequence;
     r.entriesApplied = chain.size();
     return true;
@@ -394,6 +408,15 @@ bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
 }
 
 }  // namespace
+
+void RejectBrokenBins(Recovery& r)
+{
+    r.outcome = Recovery::Unrecoverable;
+    r.logsUsed.clear();
+    r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
+    r.imageSpoilt = true;
+    r.binsUnchecked = false;
+}
 
 std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
 {
@@ -502,7 +525,7 @@ RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, con
     return plan;
 }
 
-Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image)
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image, bool checkBins)
 {
     const RecoveryPlan::Detail& d = *plan.m_detail;
     Recovery r = d.r;
@@ -512,7 +535,7 @@ Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image)
         r.reason = u"there is not enough memory to recover it";
         return r;
     }
-    const bool applied = !d.chain.empty() ? ApplyChain(image, d.chain, r)
+    const bool applied = !d.chain.empty() ? ApplyChain(image, d.chain, checkBins, r)
                                           : ApplyOldFormat(image, d.base, d.old, d.maxBins, r);
     if (!applied) {
         // The header as given; a write into memory that failed here would

@@ -39,7 +39,8 @@
 namespace quelvo::platform::files::hive {
 
 // A transaction log: its bytes in memory, or read piece by piece from a
-// source that outlives it (the offline store's private copy).
+// source that outlives it (the offline store's private copy), which two
+// threads may read at once.
 class LogFile {
 public:
     LogFile(std::string name, std::string_view bytes) : m_name(std::move(name)), m_view(bytes) {}
@@ -69,12 +70,22 @@ struct Recovery {
     // into the image (their result proved broken); the caller reads the
     // hive again. Rare, so nothing is kept for undoing them.
     bool imageSpoilt = false;
+    // CarryOutRecovery asked to leave the last check to its caller: the hive
+    // bins of the Recovered image are still to be checked (CheckHiveBins);
+    // when they are broken, RejectBrokenBins.
+    bool binsUnchecked = false;
 };
+
+// A Recovered result whose hive bins proved broken: Unrecoverable, spoilt.
+void RejectBrokenBins(Recovery& r);
 
 Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs);
 
 // A hive's bytes while it is recovered in place: a string, or the offline
-// store's private memory file, read and written piece by piece.
+// store's private memory file, read and written piece by piece. Log entries
+// are applied by two threads at once: Write must allow that (the bytes
+// written never overlap, and nothing resizes meanwhile), and so must the
+// logs' Read.
 class ImageBuffer : public ByteSource {
 public:
     virtual bool Write(std::size_t at, const char* data, std::size_t size) = 0;
@@ -93,6 +104,10 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
 // its size and the logs (every entry to apply is read and checked here);
 // carrying it out writes into the image. Together they are
 // RecoverHiveInPlace. The plan refers to the logs, which must outlive it.
+// With `checkBins` false, the check of the recovered bins that ends a
+// chain of new-format entries is left to the caller, who can run it beside
+// reading the result (see Recovery::binsUnchecked); an old-format log is
+// always checked, since the check chooses among the logs.
 class RecoveryPlan {
 public:
     RecoveryPlan();
@@ -100,11 +115,11 @@ public:
 
 private:
     friend RecoveryPlan PlanRecovery(std::string_view, std::size_t, const std::vector<LogFile>&);
-    friend Recovery CarryOutRecovery(const RecoveryPlan&, ImageBuffer&);
+    friend Recovery CarryOutRecovery(const RecoveryPlan&, ImageBuffer&, bool);
     std::shared_ptr<Detail> m_detail;
 };
 RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, const std::vector<LogFile>& logs);
-Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image);
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image, bool checkBins = true);
 
 // The highest sequence number in the logs' headers and entries, valid or not:
 // a clean hive written later must carry a higher one, so that no old entry

@@ -1,6 +1,7 @@
 #include "platform/files/HiveStore.h"
 
 #include "platform/NameCase.h"
+#include "platform/RunBeside.h"
 #include "platform/Text.h"
 #include "platform/files/HiveImage.h"
 #include "platform/files/HiveRecovery.h"
@@ -13,11 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <exception>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -207,6 +208,7 @@ public:
             return false;
         if (size > kWindow / 2)
             return PreadAll(m_fd, at, size, out);
+        const std::lock_guard<std::mutex> lock(m_windowLock);  // a log is read by two threads
         if (at < m_windowAt || at + size > m_windowAt + m_windowLength) {
             m_window.resize(kWindow);
             m_windowAt = at / kPage * kPage;
@@ -223,8 +225,11 @@ public:
     {
         if (at > m_size || size > m_size - at)
             return false;
-        m_windowLength = 0;
-        m_zeroFrom = std::max(m_zeroFrom, at + size);
+        {
+            const std::lock_guard<std::mutex> lock(m_windowLock);  // written by two threads
+            m_windowLength = 0;
+            m_zeroFrom = std::max(m_zeroFrom, at + size);
+        }
         return PwriteAll(m_fd, at, data, size);
     }
     bool Resize(std::size_t size) override
@@ -253,6 +258,7 @@ private:
     mutable std::string m_window;
     mutable std::size_t m_windowAt = 0;
     mutable std::size_t m_windowLength = 0;
+    mutable std::mutex m_windowLock;
 };
 
 // `name` in `folder`, in any letter case (the exact case first).
@@ -454,7 +460,7 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
     // from there piece by piece. They are copied and every entry to apply
     // is checked on a thread of their own while the hive is being copied.
     std::vector<int> logCopies;
-    std::vector<FileImage> logImages;
+    std::deque<FileImage> logImages;  // each stays put as more are added
     std::vector<hive::LogFile> logs;
     struct CloseAll {
         std::vector<int>& fds;
@@ -468,96 +474,118 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
     for (const Source& log : m_logs)
         logRoom += std::size_t(log.opened.st_size);
     hive::RecoveryPlan plan;
-    std::exception_ptr planFailed;
-    std::thread planner;
-    if (base.Dirty()) {
-        planner = std::thread([&] {
-            try {
-                logCopies.reserve(m_logs.size());
-                logImages.reserve(m_logs.size());
-                for (const Source& log : m_logs) {
-                    const std::size_t logSize = std::size_t(log.opened.st_size);
-                    const int copy = MemoryCopy(log.fd, logSize, logSize);
-                    if (copy < 0)
-                        continue;  // unreadable: as if it were not there
-                    logCopies.push_back(copy);
-                    logImages.emplace_back(copy, logSize, logSize);  // reserved: earlier ones stay put
-                    logs.emplace_back(log.name, logImages.back());
-                }
-                plan = hive::PlanRecovery(head, size, logs);
-            } catch (...) {
-                planFailed = std::current_exception();
-            }
-        });
-    }
+    auto planFromLogs = [&] {
+        logCopies.reserve(m_logs.size());
+        for (const Source& log : m_logs) {
+            const std::size_t logSize = std::size_t(log.opened.st_size);
+            const int copy = MemoryCopy(log.fd, logSize, logSize);
+            if (copy < 0)
+                continue;  // unreadable: as if it were not there
+            logCopies.push_back(copy);
+            logImages.emplace_back(copy, logSize, logSize);
+            logs.emplace_back(log.name, logImages.back());
+        }
+        plan = hive::PlanRecovery(head, size, logs);
+    };
 
     // The working copy, with room for what the logs may add.
     const std::size_t capacity = size + (base.Dirty() ? logRoom + hive::kBaseBlockSize : 0);
-    m_working = MemoryCopy(hive.fd, size, capacity);
-    const int copyError = errno;
-    if (planner.joinable())
-        planner.join();
-    if (planFailed)
-        std::rethrow_exception(planFailed);
+    int copyError = 0;
+    auto copyHive = [&] {
+        m_working = MemoryCopy(hive.fd, size, capacity);
+        copyError = errno;
+    };
+    if (base.Dirty())
+        RunBeside(copyHive, planFromLogs);
+    else
+        copyHive();
     if (m_working < 0) {
         *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(copyError);
         return false;
     }
-    if (base.Dirty()) {
-        std::size_t recovered = size;
-        bool stale = true, spoilt = false;
-        {
-            FileImage image(m_working, size, capacity);
-            const hive::Recovery recovery = hive::CarryOutRecovery(plan, image);
-            recovered = image.Size();
-            spoilt = recovery.imageSpoilt;
-            if (recovery.outcome == hive::Recovery::Recovered) {
-                stale = false;
-                m_recovered = true;
-                m_recoveredFrom = recovery.logsUsed;
-            } else {
-                const std::u16string text = u"The registry hive " + where
-                    + u" was not saved completely (its sequence numbers differ), and its newest changes cannot be "
-                      u"recovered from its transaction logs: "
-                    + recovery.reason;
-                NoteReadState({ReadCondition::Stale,
-                               text + u". The report may be out of date, and Quelvo will not change this hive. Let "
-                                      u"Windows start and shut down once, then check again."});
-                m_refusal = text + u"; it is not changed. Let Windows start and shut down once, then try again.";
-            }
+    if (!base.Dirty()) {
+        if (size - hive::kBaseBlockSize < base.binsSize)
+            MarkDamaged(Describe(hive::HiveProblem::CutShort, where));
+        return OpenWorking(where);
+    }
+
+    hive::Recovery recovery;
+    std::size_t recovered = size;
+    {
+        FileImage image(m_working, size, capacity);
+        recovery = hive::CarryOutRecovery(plan, image, false);
+        recovered = image.Size();
+    }
+    if (::ftruncate(m_working, off_t(recovered)) != 0) {
+        *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
+        return false;
+    }
+    if (recovery.outcome == hive::Recovery::Recovered && recovery.binsUnchecked) {
+        // The last check of the recovered bins runs beside hivex's reading
+        // of them, which takes longer; a failed check undoes the open.
+        hive::HiveProblem problem;
+        std::u16string openError;
+        const bool opened = RunBeside([&] { return Reopen(false, &openError); }, [&] {
+            problem = hive::CheckHiveBins(FileImage(m_working, recovered, recovered));
+        });
+        if (!problem) {
+            m_recovered = true;
+            m_recoveredFrom = recovery.logsUsed;
+            return opened || OpenFailed(where, openError);
         }
-        if (spoilt) {
-            // Logs whose result proved broken: the file's own state again.
-            ::close(m_working);
-            m_working = MemoryCopy(hive.fd, size, size);
-            recovered = size;
+        if (m_hive) {
+            hivex_close(Hive(m_hive));
+            m_hive = nullptr;
         }
-        if (m_working < 0 || ::ftruncate(m_working, off_t(recovered)) != 0) {
+        hive::RejectBrokenBins(recovery);
+    } else if (recovery.outcome == hive::Recovery::Recovered) {
+        m_recovered = true;
+        m_recoveredFrom = recovery.logsUsed;
+        return OpenWorking(where);
+    }
+
+    // Not recovered: the file's own state is shown, marked out of date.
+    const std::u16string text = u"The registry hive " + where
+        + u" was not saved completely (its sequence numbers differ), and its newest changes cannot be "
+          u"recovered from its transaction logs: "
+        + recovery.reason;
+    NoteReadState({ReadCondition::Stale,
+                   text + u". The report may be out of date, and Quelvo will not change this hive. Let "
+                          u"Windows start and shut down once, then check again."});
+    m_refusal = text + u"; it is not changed. Let Windows start and shut down once, then try again.";
+    if (recovery.imageSpoilt) {
+        // Logs whose result proved broken: the file's own state again.
+        ::close(m_working);
+        m_working = MemoryCopy(hive.fd, size, size);
+        if (m_working < 0) {
             *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
             return false;
         }
-        if (stale) {
-            // The file's own state is shown; only a broken checksum keeps hivex out.
-            if (!base.checksumOk) {
-                hive::MakeBaseBlockClean(head.data(), base.primarySequence);
-                ::pwrite(m_working, head.data(), head.size(), 0);
-            }
-            const FileImage image(m_working, recovered, recovered);
-            if (const hive::HiveProblem problem = hive::CheckHiveBins(image))
-                MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
-        }
-    } else if (size - hive::kBaseBlockSize < base.binsSize) {
-        MarkDamaged(Describe(hive::HiveProblem::CutShort, where));
+        recovered = size;
     }
+    // Only a broken checksum keeps hivex out.
+    if (!base.checksumOk) {
+        hive::MakeBaseBlockClean(head.data(), base.primarySequence);
+        ::pwrite(m_working, head.data(), head.size(), 0);
+    }
+    if (const hive::HiveProblem problem = hive::CheckHiveBins(FileImage(m_working, recovered, recovered)))
+        MarkDamaged(hive::DescribeHiveProblem(problem, where, kSoftware));
+    return OpenWorking(where);
+}
 
+bool HiveStore::OpenWorking(const std::u16string& where)
+{
     std::u16string openError;
-    if (!Reopen(false, &openError)) {
-        // Say what is wrong with it rather than what hivex's errno says.
-        const Mapping map(m_working, FileSize(m_working), false);
-        const hive::HiveProblem problem = hive::CheckHiveStructure(map.View());
-        MarkDamaged(problem ? hive::DescribeHiveProblem(problem, where, kSoftware)
-                            : where + u" cannot be read as a registry hive (" + openError + u")");
-    }
+    return Reopen(false, &openError) || OpenFailed(where, openError);
+}
+
+bool HiveStore::OpenFailed(const std::u16string& where, const std::u16string& openError)
+{
+    // Say what is wrong with it rather than what hivex's errno says.
+    const Mapping map(m_working, FileSize(m_working), false);
+    const hive::HiveProblem problem = hive::CheckHiveStructure(map.View());
+    MarkDamaged(problem ? hive::DescribeHiveProblem(problem, where, kSoftware)
+                        : where + u" cannot be read as a registry hive (" + openError + u")");
     return true;
 }
 

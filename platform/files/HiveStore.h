@@ -80,6 +80,9 @@ private:
     HiveStore();
     bool ReadAndRecover(std::u16string* error);
     bool Reopen(bool writable, std::u16string* error);
+    // Opens the working copy read-only; true, or the hive marked damaged.
+    bool OpenWorking(const std::u16string& where);
+    bool OpenFailed(const std::u16string& where, const std::u16string& openError);
     void MarkDamaged(const std::u16string& text);
     void DamagedAt(const RegKey& key, const char16_t* what);
     RegStatus CheckStructureOnce(std::u16string* message);

@@ -1,7 +1,11 @@
 #include "platform/Thread.h"
 
+#include "platform/RunBeside.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <stdexcept>
 #include <thread>
@@ -229,6 +233,32 @@ TEST(Synchronize, shouldLetOwnerCloseWithoutServingHandOvers)
     ASSERT_TRUE(control->WaitFor(5000)) << "the worker must not wait forever";
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(handOvers, 1);
+}
+
+// Two pieces of work at once: both have ended when it returns, and a failure
+// of either reaches the caller instead of ending the process.
+TEST(RunBeside, shouldWaitForBothAndCarryEitherFailureBack)
+{
+    std::atomic<bool> sideDone{false};
+    const int result = RunBeside([] { return 7; }, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sideDone = true;
+    });
+    EXPECT_EQ(result, 7);
+    EXPECT_TRUE(sideDone);
+
+    EXPECT_THROW(RunBeside([] {}, [] { throw std::runtime_error("side"); }), std::runtime_error);
+    sideDone = false;
+    try {
+        RunBeside([] { throw std::logic_error("main"); }, [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            sideDone = true;
+            throw std::runtime_error("side");
+        });
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const std::logic_error&) {
+        EXPECT_TRUE(sideDone) << "the side's thread ended before the main failure left";
+    }
 }
 
 }  // namespace

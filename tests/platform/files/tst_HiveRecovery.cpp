@@ -340,6 +340,70 @@ TEST_F(WrittenLogs, shouldRecoverABrokenHeaderFromTheFirstLog)
     EXPECT_TRUE(none.image == broken);
 }
 
+// Entries are applied by two writers, each owning part of the hive: every
+// page must still end as the last entry to carry it left it, a run of pages
+// crossing from one part into the other included.
+TEST_F(WrittenLogs, shouldLeaveEveryPageAsTheLastEntryCarryingItLeftIt)
+{
+    const std::uint32_t n = SecondarySequence(*after);
+    const std::uint32_t bins = BinsSize(*after);
+    ASSERT_GE(bins / 4096, 3u);
+    // Byte 100 of a page lies in its cells, never in its bin's header.
+    auto marked = [&](std::uint32_t at, char mark) {
+        std::string page = after->substr(hive::kBaseBlockSize + at, 4096);
+        page[100] = mark;
+        return HivePage{at, page};
+    };
+    LogEntrySpec all{n, bins, {}}, everyOther{n + 1, bins, {}};
+    std::string expected = Bins(*after, bins);
+    for (std::uint32_t at = 0; at < bins; at += 4096) {
+        all.pages.push_back(marked(at, 'A'));  // one run over the whole hive
+        expected[at + 100] = 'A';
+        if (at / 4096 % 2 == 0) {
+            everyOther.pages.push_back(marked(at, 'B'));
+            expected[at + 100] = 'B';
+        }
+    }
+    const std::string primary = WithSequenceNumbers(*after, n + 1, n);
+    const Recovery r = Recover(primary, NewFormatLog(*after, n, {all, everyOther}), {});
+    ASSERT_EQ(r.outcome, Recovery::Recovered) << N(r.reason);
+    EXPECT_EQ(r.entriesApplied, 2u);
+    EXPECT_TRUE(Bins(r.image, bins) == expected);
+}
+
+// Entries whose hashes hold but whose result breaks a hive bin: nothing is
+// applied, in memory as in the store (which checks the result while hivex
+// reads it, and then reads the file as it lies).
+TEST_F(WrittenLogs, shouldRefuseEntriesThatLeaveAHiveBinBroken)
+{
+    const std::uint32_t n = SecondarySequence(*after);
+    const std::uint32_t bins = BinsSize(*after);
+    std::string page = after->substr(hive::kBaseBlockSize + bins - 4096, 4096);
+    page.replace(0, 4, "junk");  // the last bin's signature, if it starts there
+    if (hive::Le32(after->data() + hive::kBaseBlockSize + bins - 4096 + 8) != 4096)
+        GTEST_SKIP() << "the last page does not start a bin";
+    const std::string primary = WithSequenceNumbers(*after, n + 1, n);
+    const std::string log1 = NewFormatLog(*after, n, {{n, bins, {{bins - 4096, page}}}});
+    const Recovery r = Recover(primary, log1, {});
+    EXPECT_EQ(r.outcome, Recovery::Unrecoverable);
+    EXPECT_NE(N(r.reason).find("a hive bin is broken"), std::string::npos) << N(r.reason);
+    EXPECT_TRUE(r.image == primary);
+
+    TempDir dir;
+    WriteBytes(dir / "SOFTWARE", primary);
+    WriteBytes(dir / "SOFTWARE.LOG1", log1);
+    std::u16string error;
+    auto store = HiveStore::Open(dir / "SOFTWARE", &error);
+    ASSERT_TRUE(store) << N(error);
+    EXPECT_EQ(store->ReadState().kind, ReadCondition::Stale);
+    EXPECT_NE(N(store->ReadState().text).find("a hive bin is broken"), std::string::npos)
+        << N(store->ReadState().text);
+    EXPECT_TRUE(store->RecoveredFrom().empty());
+    RegKey* root = store->Find(u"SOFTWARE");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(DumpKeyTreeWithValues(*root), Tree(WithSequenceNumbers(*after, n, n)));
+}
+
 // A log that announces a huge hive costs no memory: the hive may only grow by
 // what the logs carry.
 TEST_F(WrittenLogs, shouldNotGrowTheHiveBeyondWhatItsLogsCarry)
