@@ -1,5 +1,6 @@
 #include "frontend/win32/Win32AnimatedPicture.h"
 
+#include "frontend/GIFTiming.h"
 #include "frontend/win32/Win32Helpers.h"
 
 namespace quelvo::frontend::win32 {
@@ -10,12 +11,26 @@ const wchar_t kPictureClass[] = L"QuelvoPicture";
 
 Win32AnimatedPicture::Win32AnimatedPicture(Win32Node* parent, std::string name, TRect bounds,
                                            const std::vector<std::uint8_t>& bytes)
-    : Win32Control(std::move(name))
+    : Win32Control(std::move(name)), m_bytes(bytes)
 {
-    m_frames = DecodeAnimation(bytes).Frames;
     RegisterNodeClass(kPictureClass);
     CreateNode(parent, kPictureClass, WS_VISIBLE, 0, ToRect(bounds));
-    m_player.Load(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), m_frames.size());
+    const std::string_view gif(reinterpret_cast<const char*>(m_bytes.data()), m_bytes.size());
+    m_player.Load(gif, ReadGIFTiming(gif).Delays.size());
+}
+
+void Win32AnimatedPicture::DecodeFrames()
+{
+    if (m_decoded)
+        return;
+    m_decoded = true;
+    m_frames = DecodeAnimation(m_bytes).Frames;
+    if (m_frames.size() != static_cast<std::size_t>(m_player.FrameCount())) {
+        // A damaged file: as many frames as could be decoded.
+        m_player.Load(std::string_view(reinterpret_cast<const char*>(m_bytes.data()), m_bytes.size()),
+                      m_frames.size());
+    }
+    m_bytes = {};
 }
 
 void Win32AnimatedPicture::Host::Repaint() { win32::Repaint(m_picture.Handle()); }
@@ -35,8 +50,9 @@ void Win32AnimatedPicture::Host::StopTimer()
 
 void Win32AnimatedPicture::PaintSelf(HDC dc)
 {
+    DecodeFrames();
     const int current = m_player.CurrentFrame();
-    if (current < FrameCount())
+    if (current >= 0 && static_cast<std::size_t>(current) < m_frames.size())
         m_frames[static_cast<std::size_t>(current)].DrawBlended(dc, 0, 0);
 }
 

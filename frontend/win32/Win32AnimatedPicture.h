@@ -1,7 +1,10 @@
 #pragma once
 
 // The animated GIF picture control: frames decoded through GDI+, stepped by
-// the shared GIF player (frontend/GIFPlayer.h) over a window timer.
+// the shared GIF player (frontend/GIFPlayer.h) over a window timer. The
+// frames are decoded when first painted: under Wine that costs more than
+// building the rest of the window, and the picture is not on the first
+// page seen. Until then the file's own blocks give their number and times.
 
 #include "frontend/GIFPlayer.h"
 #include "frontend/win32/Win32Control.h"
@@ -19,7 +22,8 @@ public:
 
     bool Animate() const override { return m_player.Animate(); }
     void SetAnimate(bool on) override { m_player.SetAnimate(on); }
-    int FrameCount() const override { return static_cast<int>(m_frames.size()); }
+    int FrameCount() const override { return m_player.FrameCount(); }
+    bool FramesDecoded() const { return m_decoded; }
 
     int CurrentFrame() const { return m_player.CurrentFrame(); }
     int FrameTime(int index) const { return m_player.FrameTime(index); }
@@ -46,7 +50,11 @@ private:
         Win32AnimatedPicture& m_picture;
     };
 
+    void DecodeFrames();
+
+    std::vector<std::uint8_t> m_bytes;  // the file, until its frames are decoded
     std::vector<Win32Bitmap> m_frames;
+    bool m_decoded = false;
     Host m_host{*this};
     TGIFPlayer m_player{m_host};
 };

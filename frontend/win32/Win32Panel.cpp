@@ -2,8 +2,6 @@
 
 #include "frontend/win32/Win32Helpers.h"
 
-#include <gdiplus.h>
-#include <shlwapi.h>
 #include <windowsx.h>
 
 namespace quelvo::frontend::win32 {
@@ -27,29 +25,9 @@ void Win32Panel::BuildCache()
     if (m_fill.empty() || size.cx <= 0 || size.cy <= 0)
         return;
     ++m_cacheBuilds;
-    m_cache = Win32Bitmap(size.cx, size.cy);
-    IStream* stream = SHCreateMemStream(m_fill.data(), static_cast<UINT>(m_fill.size()));
-    if (!stream || m_cache.Empty()) {
-        if (stream)
-            stream->Release();
-        return;
-    }
-    {
-        Gdiplus::Bitmap fill(stream);
-        // GDI+ draws straight into the cache's pixels.
-        Gdiplus::Bitmap target(size.cx, size.cy, size.cx * 4, PixelFormat32bppPARGB,
-                               reinterpret_cast<BYTE*>(m_cache.Pixels()));
-        Gdiplus::Graphics g(&target);
-        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-        if (fill.GetLastStatus() == Gdiplus::Ok) {
-            // At its own size in pixels, whatever resolution the file names.
-            const Gdiplus::Rect at(0, 0, static_cast<INT>(fill.GetWidth()), static_cast<INT>(fill.GetHeight()));
-            g.DrawImage(&fill, at);
-        }
-    }
-    stream->Release();
+    // At its own size in pixels, whatever resolution the file names: its
+    // pixels as decoded (drawing them through GDI+ resampled every one).
+    m_cache = DecodePicture(m_fill);
 }
 
 void Win32Panel::PaintSelf(HDC dc)

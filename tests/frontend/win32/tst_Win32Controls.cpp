@@ -5,8 +5,11 @@
 
 #include "frontend/win32/Artwork.h"
 
+#include <gdiplus.h>
+#include <shlwapi.h>
 #include <windowsx.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace quelvo::frontend::win32::test {
@@ -212,6 +215,42 @@ TEST_F(ButtonTest, PaintsItsPictureOpaqueOverWhatLiesBehind)
         const std::uint32_t p = up.Pixel(x, y);
         EXPECT_EQ(Rgb(canvas.Pixel(x, y)), Rgb(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF))) << x << "," << y;
     }
+}
+
+// Pictures are premultiplied as GDI+ would premultiply them: every pixel
+// of the background, its half-transparent edges included, against the
+// straight colour GDI+ reads from the same file.
+TEST_F(Win32Test, DecodedPicturesHoldPremultipliedPixels)
+{
+    const std::vector<std::uint8_t> bytes = Art("background.png");
+    const Win32Bitmap decoded = DecodePicture(bytes);
+    IStream* stream = SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
+    ASSERT_NE(stream, nullptr);
+    {
+        Gdiplus::Bitmap straight(stream);
+        ASSERT_EQ(straight.GetLastStatus(), Gdiplus::Ok);
+        ASSERT_EQ(decoded.Width(), static_cast<int>(straight.GetWidth()));
+        ASSERT_EQ(decoded.Height(), static_cast<int>(straight.GetHeight()));
+        int partial = 0, wrong = 0;
+        for (int y = 0; y < decoded.Height(); ++y) {
+            for (int x = 0; x < decoded.Width(); ++x) {
+                Gdiplus::Color c;
+                straight.GetPixel(x, y, &c);
+                const std::uint32_t a = c.GetA(), p = decoded.Pixel(x, y);
+                partial += a > 0 && a < 255;
+                auto matches = [a](std::uint32_t got, std::uint32_t channel) {
+                    const int want = static_cast<int>((channel * a + 127) / 255);
+                    return std::abs(static_cast<int>(got) - want) <= 1;
+                };
+                if ((p >> 24) != a || !matches((p >> 16) & 0xFF, c.GetR()) || !matches((p >> 8) & 0xFF, c.GetG())
+                    || !matches(p & 0xFF, c.GetB()))
+                    ++wrong;
+            }
+        }
+        EXPECT_GE(partial, 50) << "the rounded corners are half transparent";
+        EXPECT_EQ(wrong, 0);
+    }
+    stream->Release();
 }
 
 TEST(MaskedBitmap, LeavesOutExactlyTheTransparentColour)
@@ -562,6 +601,17 @@ TEST_F(AnimationTest, FourteenFramesOfSixtyMillisecondsLoopingForever)
         EXPECT_EQ(animation->FrameTime(i), 60) << i;
     EXPECT_EQ(animation->LoopCount(), 0);
     EXPECT_FALSE(animation->Animate());
+}
+
+TEST_F(AnimationTest, FramesAreDecodedWhenFirstPaintedAndNotBefore)
+{
+    EXPECT_FALSE(animation->FramesDecoded());
+    EXPECT_EQ(animation->FrameCount(), 14) << "counted from the file's blocks";
+    Canvas canvas(80, 74, RGB(255, 0, 0));
+    animation->PaintSelf(canvas.Dc());
+    EXPECT_TRUE(animation->FramesDecoded());
+    EXPECT_EQ(animation->FrameCount(), 14);
+    EXPECT_NE(Rgb(canvas.Pixel(40, 37)), Rgb(RGB(255, 0, 0))) << "the first frame is drawn";
 }
 
 TEST_F(AnimationTest, TheTimerStepsTheFramesAndStopsWhenSwitchedOff)
