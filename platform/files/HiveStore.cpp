@@ -520,6 +520,8 @@ bool HiveStore::ReadAndRecover(std::u16string* error)
         *error = u"Cannot read the registry hive " + where + u": " + ErrnoText(errno);
         return false;
     }
+    if (recovery.outcome == hive::Recovery::Recovered && m_options.recovered)
+        m_options.recovered();
     if (recovery.outcome == hive::Recovery::Recovered && recovery.binsUnchecked) {
         // The last check of the recovered bins runs beside hivex's reading
         // of them, which takes longer; a failed check undoes the open.

@@ -38,6 +38,7 @@
 #include "platform/files/TreeStore.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ public:
     struct Options {
         // The installation the hive belongs to (for hiberfil.sys); none: not checked.
         std::filesystem::path installationRoot;
+        // Called once the recovered bytes of a dirty hive are complete in
+        // private memory, before hivex reads them (and the last check of
+        // their bins runs beside it): what recovery alone costs is timed by it.
+        std::function<void()> recovered;
     };
     // Fails (with the reason) only when the file cannot be opened or read;
     // a hive that is damaged or cannot be recovered opens read-only.

@@ -145,6 +145,15 @@ TEST_F(RealHives, shouldRefuseDamagedLogsAndLeaveTheHiveAsItWas)
         EXPECT_EQ(r.outcome, Recovery::Unrecoverable) << set;
         EXPECT_FALSE(r.reason.empty()) << set;
         EXPECT_TRUE(r.image == files.primary) << set;
+
+        std::u16string error;
+        HiveStore::Options options;
+        bool recovered = false;
+        options.recovered = [&] { recovered = true; };
+        auto store = HiveStore::Open(here / "BadLogHive", &error, options);
+        ASSERT_TRUE(store) << set << ": " << N(error);
+        EXPECT_EQ(store->ReadState().kind, ReadCondition::Stale) << set;
+        EXPECT_FALSE(recovered) << set;
     }
 }
 
@@ -198,8 +207,12 @@ TEST_F(RealHives, shouldReadInTheStoreWhatTheRecoveryInMemoryGives)
         const Recovery r = ReadFiles(here / name).Recover();
         ASSERT_EQ(r.outcome, Recovery::Recovered) << set << ": " << N(r.reason);
         std::u16string error;
-        auto store = HiveStore::Open(here / name, &error);
+        HiveStore::Options options;
+        int recovered = 0;  // the moment recovery is timed by comes once
+        options.recovered = [&] { ++recovered; };
+        auto store = HiveStore::Open(here / name, &error, options);
         ASSERT_TRUE(store) << set << ": " << N(error);
+        EXPECT_EQ(recovered, 1) << set;
         EXPECT_EQ(store->ReadState().kind, ReadCondition::Complete) << set << ": " << N(store->ReadState().text);
         RegKey* root = store->Find(u"SOFTWARE");
         ASSERT_NE(root, nullptr) << set;
