@@ -8,6 +8,19 @@ elseif(NOT QUELVO_SANITIZE STREQUAL "")
   message(FATAL_ERROR "QUELVO_SANITIZE must be empty, 'address' or 'thread'")
 endif()
 
+# A fuzzing build (clang, a build folder of its own): every library carries
+# libFuzzer's coverage and the sanitizers, so that the fuzz targets (fuzz/)
+# link the libraries as they are, and only they link libFuzzer itself
+# (quelvo_fuzz_target).
+option(QUELVO_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+if(QUELVO_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+function(quelvo_fuzz_target target)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
 # Suites that host the embedded browser: Qt WebEngine, that is Chromium, not
 # built with the sanitizers. A suite that starts hosting the browser is added
 # here.

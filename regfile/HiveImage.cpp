@@ -1,10 +1,12 @@
-#include "platform/files/HiveImage.h"
+#include "regfile/HiveImage.h"
 
 #include "platform/Text.h"
 
 #include <cstring>
 
-namespace quelvo::platform::files::hive {
+namespace quelvo::regfile::hive {
+
+using namespace platform;
 
 namespace {
 
@@ -333,41 +335,6 @@ HiveProblem StructureCheck::Run(std::uint32_t rootCell)
 
 }  // namespace
 
-BaseBlock ReadBaseBlock(std::string_view bytes)
-{
-    BaseBlock b;
-    if (bytes.size() < 512 || bytes.substr(0, 4) != "regf")
-        return b;
-    const char* p = bytes.data();
-    b.signature = true;
-    b.checksumOk = BaseBlockChecksum(bytes) == Le32(p + 508);
-    b.primarySequence = Le32(p + 4);
-    b.secondarySequence = Le32(p + 8);
-    b.timestamp = Le64(p + 12);
-    b.major = Le32(p + 20);
-    b.minor = Le32(p + 24);
-    b.fileType = Le32(p + 28);
-    b.rootCell = Le32(p + 36);
-    b.binsSize = Le32(p + 40);
-    return b;
-}
-
-std::uint32_t BaseBlockChecksum(std::string_view bytes)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < 508; i += 4)
-        sum ^= Le32(bytes.data() + i);
-    return sum;
-}
-
-void MakeBaseBlockClean(char* base, std::uint32_t sequence)
-{
-    PutLe32(base + 4, sequence);
-    PutLe32(base + 8, sequence);
-    PutLe32(base + 28, 0);
-    PutLe32(base + 508, BaseBlockChecksum({base, 512}));
-}
-
 HiveProblem CheckHiveBins(const ByteSource& image)
 {
     char head[kBaseBlockSize];
@@ -436,4 +403,4 @@ std::u16string DescribeHiveProblem(const HiveProblem& problem, std::u16string_vi
     return text;
 }
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

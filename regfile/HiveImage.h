@@ -17,56 +17,15 @@
 // |                     | twice (a cycle, or one key under two parents); an offset outside the |
 // |                     | bins or not at an allocated cell                                      |
 
+#include "regfile/HiveHeader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace quelvo::platform::files::hive {
-
-inline constexpr std::size_t kBaseBlockSize = 4096;
-inline constexpr std::size_t kBinAlignment = 4096;
-
-inline std::uint16_t Le16(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return std::uint16_t(u[0] | (u[1] << 8));
-}
-inline std::uint32_t Le32(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return std::uint32_t(u[0]) | (std::uint32_t(u[1]) << 8) | (std::uint32_t(u[2]) << 16) | (std::uint32_t(u[3]) << 24);
-}
-inline std::uint64_t Le64(const char* p) { return Le32(p) | (std::uint64_t(Le32(p + 4)) << 32); }
-inline void PutLe32(char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = char(v >> (8 * i));
-}
-
-// The fields of a base block (of a hive, or the copy at the start of a log).
-struct BaseBlock {
-    bool signature = false;  // "regf" and at least 512 bytes
-    bool checksumOk = false;
-    std::uint32_t primarySequence = 0;
-    std::uint32_t secondarySequence = 0;
-    std::uint64_t timestamp = 0;
-    std::uint32_t major = 0, minor = 0;
-    std::uint32_t fileType = 0;  // 0 hive, 1 log (old format), 6 log (new format)
-    std::uint32_t rootCell = 0;  // relative to the first bin
-    std::uint32_t binsSize = 0;
-
-    // A hive whose last write did not finish, whose newest state lives in its logs.
-    bool Dirty() const { return !checksumOk || primarySequence != secondarySequence; }
-};
-BaseBlock ReadBaseBlock(std::string_view bytes);
-
-// XOR-32 of the first 508 bytes (at least 512 must be given).
-std::uint32_t BaseBlockChecksum(std::string_view bytes);
-// Writes both sequence numbers, file type 0 and the checksum into a hive's
-// base block (4096 bytes at `base`).
-void MakeBaseBlockClean(char* base, std::uint32_t sequence);
+namespace quelvo::regfile::hive {
 
 struct HiveProblem {
     enum Kind { None, NotAHive, CutShort, Damaged } kind = None;
@@ -111,4 +70,4 @@ HiveProblem CheckHiveStructure(std::string_view image);
 // hive)", "<file> is cut short", "<file> is not a registry hive".
 std::u16string DescribeHiveProblem(const HiveProblem& problem, std::u16string_view file, std::u16string_view rootPath);
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

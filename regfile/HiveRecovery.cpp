@@ -1,21 +1,23 @@
-#include "platform/files/HiveRecovery.h"
+#include "regfile/HiveRecovery.h"
 
 #include "platform/RunBeside.h"
 #include "platform/Text.h"
-#include "platform/files/HiveImage.h"
-#include "platform/files/Marvin32.h"
+#include "regfile/HiveImage.h"
+#include "regfile/Marvin32.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace quelvo::platform::files::hive {
+namespace quelvo::regfile::hive {
+
+using namespace platform;
 
 namespace {
 
-constexpr std::size_t kSector = 512;
-constexpr std::size_t kEntryHeader = 40;
-constexpr std::uint32_t kOldFormat = 1;
-constexpr std::uint32_t kNewFormat = 6;
+constexpr std::size_t kSector = kHeaderPartSize;  // logs are written in 512-byte sectors
+constexpr std::size_t kEntryHeader = kEntryHeaderSize;
+constexpr std::uint32_t kOldFormat = kFileTypeOldLog;
+constexpr std::uint32_t kNewFormat = kFileTypeNewLog;
 
 std::size_t AlignSector(std::size_t n) { return (n + kSector - 1) / kSector * kSector; }
 
@@ -150,13 +152,13 @@ std::vector<Entry> LiveEntries(const LogFile& log)
     for (std::size_t at = kSector; at + kEntryHeader <= b.Size();) {
         if (!b.Read(at, kEntryHeader, head) || std::string_view(head, 4) != "HvLE")
             break;
-        const std::uint32_t size = Le32(head + 4);
-        const std::uint32_t sequence = Le32(head + 12);
+        const std::uint32_t size = Le32(head + kEntrySizeAt);
+        const std::uint32_t sequence = Le32(head + kEntrySequenceAt);
         if (size < kEntryHeader || size > b.Size() - at)
             break;
         if (!entries.empty() && sequence != entries.back().sequence + 1)
             break;
-        entries.push_back(Entry{&log, at, size, sequence, Le32(head + 16)});
+        entries.push_back(Entry{&log, at, size, sequence, Le32(head + kEntryBinsSizeAt)});
         at += AlignSector(size);
     }
     return entries;
@@ -178,11 +180,11 @@ bool EntryHolds(const Entry& e, std::size_t maxBins, std::string& bytes)
     const char* p = bytes.data();
     const auto* u = reinterpret_cast<const unsigned char*>(p);
     const std::uint32_t bins = e.bins;
-    const std::size_t pages = Le32(p + 20);
+    const std::size_t pages = Le32(p + kEntryPageCountAt);
     if (bins == 0 || bins % kBinAlignment != 0 || bins > maxBins)
         return false;
-    if (Marvin32(u + kEntryHeader, e.size - kEntryHeader, kLogEntrySeed) != Le64(p + 24)
-        || Marvin32(u, 32, kLogEntrySeed) != Le64(p + 32))
+    if (Marvin32(u + kEntryHeader, e.size - kEntryHeader, kLogEntrySeed) != Le64(p + kEntryHash1At)
+        || Marvin32(u, 32, kLogEntrySeed) != Le64(p + kEntryHash2At))
         return false;
     if (pages > (e.size - kEntryHeader) / 8)
         return false;
@@ -205,7 +207,7 @@ bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes, std::siz
     if (!ReadEntry(e, bytes))
         return false;
     const char* p = bytes.data();
-    const std::size_t pages = Le32(p + 20);
+    const std::size_t pages = Le32(p + kEntryPageCountAt);
     std::size_t data = kEntryHeader + pages * 8;
     for (std::size_t i = 0; i < pages;) {
         const std::size_t at = kBaseBlockSize + Le32(p + kEntryHeader + 8 * i);
@@ -220,16 +222,25 @@ bool ApplyEntry(const Entry& e, ImageBuffer& image, std::string& bytes, std::siz
     return true;
 }
 
+// A Recovered result whose hive bins proved broken: Unrecoverable, spoilt.
+void RejectBrokenBins(Recovery& r)
+{
+    r.outcome = Recovery::Unrecoverable;
+    r.logsUsed.clear();
+    r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
+    r.imageSpoilt = true;
+}
+
 // The recovered header and exactly the recovered bins; false when those
-// bins are broken (checked only when `checkBins`).
-bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence, bool checkBins = true)
+// bins are broken.
+bool FinishImage(ImageBuffer& image, std::uint32_t bins, std::uint32_t sequence)
 {
     char head[kBaseBlockSize];
     if (!image.Resize(kBaseBlockSize + bins) || !image.Read(0, sizeof head, head))
         return false;
-    PutLe32(head + 40, bins);
+    PutLe32(head + kBinsSizeAt, bins);
     MakeBaseBlockClean(head, sequence);
-    return image.Write(0, head, sizeof head) && !(checkBins && CheckHiveBins(image));
+    return image.Write(0, head, sizeof head) && !CheckHiveBins(image);
 }
 
 // New format, from the logs alone: the chain of entries to apply, each
@@ -303,7 +314,7 @@ bool ChainNewFormat(const BaseBlock& base, const std::vector<UsableLog>& logs, s
 // owning one half of the hive's bytes and walking the whole chain in order,
 // so every byte ends as the last entry to carry it left it: a write costs a
 // system call, and a large recovery makes tens of thousands.
-bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, bool checkBins, Recovery& r)
+bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, Recovery& r)
 {
     std::size_t size = image.Size();
     for (const Entry& e : chain) {
@@ -326,11 +337,10 @@ bool ApplyChain(ImageBuffer& image, const std::vector<Entry>& chain, bool checkB
         applied = RunBeside([&] { return write(0, middle); }, [&] { upper = write(middle, size); }) && upper;
     }
     const Entry& last = chain.back();
-    if (!applied || !FinishImage(image, last.bins, last.sequence, checkBins)) {
+    if (!applied || !FinishImage(image, last.bins, last.sequence)) {
         RejectBrokenBins(r);
         return false;
     }
-    r.binsUnchecked = !checkBins;
     r.sequence = last.sequence;
     r.entriesApplied = chain.size();
     return true;
@@ -409,14 +419,6 @@ bool ApplyOldFormat(ImageBuffer& image, const BaseBlock& base, const std::vector
 
 }  // namespace
 
-void RejectBrokenBins(Recovery& r)
-{
-    r.outcome = Recovery::Unrecoverable;
-    r.logsUsed.clear();
-    r.reason = u"its transaction logs leave it damaged (a hive bin is broken)";
-    r.imageSpoilt = true;
-    r.binsUnchecked = false;
-}
 
 std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
 {
@@ -427,10 +429,10 @@ std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs)
         if (!base.signature)
             continue;
         highest = std::max({highest, base.primarySequence, base.secondarySequence});
-        char head[16];
-        for (std::size_t at = kSector; at + 16 <= b.Size(); at += kSector) {
+        char head[kEntrySequenceAt + 4];
+        for (std::size_t at = kSector; at + sizeof head <= b.Size(); at += kSector) {
             if (b.Read(at, sizeof head, head) && std::string_view(head, 4) == "HvLE")
-                highest = std::max(highest, Le32(head + 12));
+                highest = std::max(highest, Le32(head + kEntrySequenceAt));
         }
     }
     return highest;
@@ -512,8 +514,8 @@ RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, con
     if (!d.base.checksumOk) {
         d.fixedHeader = d.header;
         std::memcpy(d.fixedHeader.data(), LogHeader(*chosen.front().file).data(), kSector);
-        PutLe32(d.fixedHeader.data() + 28, 0);
-        PutLe32(d.fixedHeader.data() + 508, BaseBlockChecksum(d.fixedHeader));
+        PutLe32(d.fixedHeader.data() + kFileTypeAt, kFileTypeHive);
+        PutLe32(d.fixedHeader.data() + kChecksumAt, BaseBlockChecksum(d.fixedHeader));
         d.base = ReadBaseBlock(d.fixedHeader);
     }
     if (!newLogs.empty())
@@ -525,7 +527,7 @@ RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, con
     return plan;
 }
 
-Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image, bool checkBins)
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image)
 {
     const RecoveryPlan::Detail& d = *plan.m_detail;
     Recovery r = d.r;
@@ -535,7 +537,7 @@ Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image, bool che
         r.reason = u"there is not enough memory to recover it";
         return r;
     }
-    const bool applied = !d.chain.empty() ? ApplyChain(image, d.chain, checkBins, r)
+    const bool applied = !d.chain.empty() ? ApplyChain(image, d.chain, r)
                                           : ApplyOldFormat(image, d.base, d.old, d.maxBins, r);
     if (!applied) {
         // The header as given; a write into memory that failed here would
@@ -553,4 +555,4 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
     return CarryOutRecovery(PlanRecovery(Header(image), image.Size(), logs), image);
 }
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

@@ -26,7 +26,7 @@
 // checksum and a log file type. Memory stays within the sizes given: the
 // hive may grow only by what its logs carry.
 
-#include "platform/files/HiveImage.h"
+#include "regfile/HiveImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +36,7 @@
 #include <utility>
 #include <vector>
 
-namespace quelvo::platform::files::hive {
+namespace quelvo::regfile::hive {
 
 // A transaction log: its bytes in memory, or read piece by piece from a
 // source that outlives it (the offline store's private copy), which two
@@ -70,14 +70,7 @@ struct Recovery {
     // into the image (their result proved broken); the caller reads the
     // hive again. Rare, so nothing is kept for undoing them.
     bool imageSpoilt = false;
-    // CarryOutRecovery asked to leave the last check to its caller: the hive
-    // bins of the Recovered image are still to be checked (CheckHiveBins);
-    // when they are broken, RejectBrokenBins.
-    bool binsUnchecked = false;
 };
-
-// A Recovered result whose hive bins proved broken: Unrecoverable, spoilt.
-void RejectBrokenBins(Recovery& r);
 
 Recovery RecoverHive(std::string primary, const std::vector<LogFile>& logs);
 
@@ -104,10 +97,6 @@ Recovery RecoverHiveInPlace(ImageBuffer& image, const std::vector<LogFile>& logs
 // its size and the logs (every entry to apply is read and checked here);
 // carrying it out writes into the image. Together they are
 // RecoverHiveInPlace. The plan refers to the logs, which must outlive it.
-// With `checkBins` false, the check of the recovered bins that ends a
-// chain of new-format entries is left to the caller, who can run it beside
-// reading the result (see Recovery::binsUnchecked); an old-format log is
-// always checked, since the check chooses among the logs.
 class RecoveryPlan {
 public:
     RecoveryPlan();
@@ -115,15 +104,15 @@ public:
 
 private:
     friend RecoveryPlan PlanRecovery(std::string_view, std::size_t, const std::vector<LogFile>&);
-    friend Recovery CarryOutRecovery(const RecoveryPlan&, ImageBuffer&, bool);
+    friend Recovery CarryOutRecovery(const RecoveryPlan&, ImageBuffer&);
     std::shared_ptr<Detail> m_detail;
 };
 RecoveryPlan PlanRecovery(std::string_view hiveHeader, std::size_t hiveSize, const std::vector<LogFile>& logs);
-Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image, bool checkBins = true);
+Recovery CarryOutRecovery(const RecoveryPlan& plan, ImageBuffer& image);
 
 // The highest sequence number in the logs' headers and entries, valid or not:
 // a clean hive written later must carry a higher one, so that no old entry
 // ever counts as newer than it.
 std::uint32_t HighestLogSequence(const std::vector<LogFile>& logs);
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

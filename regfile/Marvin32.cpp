@@ -1,6 +1,6 @@
-#include "platform/files/Marvin32.h"
+#include "regfile/Marvin32.h"
 
-namespace quelvo::platform::files::hive {
+namespace quelvo::regfile::hive {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::uint64_t Marvin32(const unsigned char* data, std::size_t size, std::uint64_
     return (std::uint64_t(hi) << 32) | lo;
 }
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

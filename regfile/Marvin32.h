@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace quelvo::platform::files::hive {
+namespace quelvo::regfile::hive {
 
 // The seed Windows uses for log entries: initial state lo = 0x7A4E55C5,
 // hi = 0x82EF4D88.
@@ -16,4 +16,4 @@ inline constexpr std::uint64_t kLogEntrySeed = 0x82EF4D887A4E55C5ull;
 // The hash as the log stores it: (hi << 32) | lo.
 std::uint64_t Marvin32(const unsigned char* data, std::size_t size, std::uint64_t seed);
 
-}  // namespace quelvo::platform::files::hive
+}  // namespace quelvo::regfile::hive

@@ -1,10 +1,13 @@
-#include "platform/files/RegTree.h"
+#include "regfile/RegTree.h"
 
 #include "platform/NameCase.h"
 
 #include <algorithm>
+#include <iterator>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
+
+using namespace platform;
 
 bool KeyNameLess(std::u16string_view a, std::u16string_view b)
 {
@@ -95,6 +98,31 @@ RegKey& RegKey::AdoptChild(std::unique_ptr<RegKey> child)
     return **m_children.insert(it, std::move(child));
 }
 
+void RegKey::AdoptChildren(std::vector<std::unique_ptr<RegKey>> children)
+{
+    Children();
+    for (auto& child : children)
+        child->m_parent = this;
+    std::vector<std::unique_ptr<RegKey>> merged;
+    merged.reserve(m_children.size() + children.size());
+    std::merge(std::make_move_iterator(m_children.begin()), std::make_move_iterator(m_children.end()),
+               std::make_move_iterator(children.begin()), std::make_move_iterator(children.end()),
+               std::back_inserter(merged), [](const std::unique_ptr<RegKey>& a, const std::unique_ptr<RegKey>& b) {
+                   return KeyNameLess(a->Name(), b->Name());
+               });
+    m_children = std::move(merged);
+}
+
+std::vector<std::unique_ptr<RegKey>> RegKey::TakeChildren(const std::function<bool(const RegKey&)>& take)
+{
+    Children();
+    std::vector<std::unique_ptr<RegKey>> taken, kept;
+    for (auto& child : m_children)
+        (take(*child) ? taken : kept).push_back(std::move(child));
+    m_children = std::move(kept);
+    return taken;
+}
+
 const std::vector<RegValue>& RegKey::Values()
 {
     if (!m_valuesLoaded) {
@@ -158,4 +186,4 @@ void ForEachKey(RegKey& key, const std::function<void(RegKey&)>& visit)
         ForEachKey(*child, visit);
 }
 
-}  // namespace quelvo::platform::files
+}  // namespace quelvo::regfile

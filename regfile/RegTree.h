@@ -15,7 +15,10 @@
 #include <string_view>
 #include <vector>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
+
+// Value types are the registry's own (RegistryStore.h).
+using platform::RegType;
 
 struct RegValue {
     std::u16string name;  // empty: the key's default value
@@ -49,8 +52,14 @@ public:
     RegKey& AddChild(std::u16string_view name);
     // Detaches a sub-key and hands it over (open handles may still point at it).
     std::unique_ptr<RegKey> TakeChild(RegKey& child);
-    // Puts a key taken with TakeChild back in its place (a removal undone).
+    // Puts a key taken with TakeChild back in its place (a removal undone),
+    // or makes it a sub-key here (a key moved from another tree).
     RegKey& AdoptChild(std::unique_ptr<RegKey> child);
+    // The same for many at once, in one pass: `children` in sorted order,
+    // none named as a sub-key here.
+    void AdoptChildren(std::vector<std::unique_ptr<RegKey>> children);
+    // Detaches the sub-keys `take` chooses, in order, in one pass.
+    std::vector<std::unique_ptr<RegKey>> TakeChildren(const std::function<bool(const RegKey&)>& take);
 
     const std::vector<RegValue>& Values();
     const RegValue* Value(std::u16string_view name);
@@ -95,4 +104,4 @@ std::vector<std::u16string> SplitKeyPath(std::u16string_view path);
 // Walks every key below `key` depth first, parents before children.
 void ForEachKey(RegKey& key, const std::function<void(RegKey&)>& visit);
 
-}  // namespace quelvo::platform::files
+}  // namespace quelvo::regfile

@@ -1,10 +1,13 @@
-#include "platform/files/SystemRegFile.h"
+#include "regfile/SystemRegFile.h"
 
 #include "platform/Text.h"
+#include "regfile/ValueText.h"
 
 #include <cstdio>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
+
+using namespace platform;
 
 namespace {
 
@@ -292,7 +295,7 @@ private:
         if (data.substr(0, 4) == "str(") {
             std::size_t p = 4;
             std::uint32_t type = 0;
-            if (!HexNumber(data, p, &type) || data.substr(p, 3) != "):\"")
+            if (!ReadHexNumber(data, p, &type) || data.substr(p, 3) != "):\"")
                 return Fail(number, u"a malformed str(N): value");
             value.type = static_cast<RegType>(type);
             return StringData(line, pos + p + 2, number, value);
@@ -300,25 +303,20 @@ private:
         if (data.substr(0, 6) == "dword:") {
             std::size_t p = 6;
             std::uint32_t v = 0;
-            if (!HexNumber(data, p, &v) || !OnlySpaces(data.substr(p)))
+            if (!ReadHexNumber(data, p, &v) || !OnlySpaces(data.substr(p)))
                 return Fail(number, u"a malformed dword: value");
             value.type = RegType::Dword;
-            value.data = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+            value.data = DwordBytes(v);
             return Store(std::move(value));
         }
         if (data.substr(0, 3) == "hex") {
-            std::size_t p = 3;
-            std::uint32_t type = 3;
-            if (p < data.size() && data[p] == '(') {
-                ++p;
-                if (!HexNumber(data, p, &type) || p >= data.size() || data[p] != ')')
-                    return Fail(number, u"a malformed hex(N): value");
-                ++p;
-            }
-            if (p >= data.size() || data[p] != ':')
+            std::size_t p = 0;
+            const HexPrefix prefix = ReadHexType(data, p, &value.type);
+            if (prefix == HexPrefix::BadType)
+                return Fail(number, u"a malformed hex(N): value");
+            if (prefix == HexPrefix::NoColon)
                 return Fail(number, u"\":\" expected after hex");
-            value.type = static_cast<RegType>(type);
-            return HexData(data.substr(p + 1), number, value);
+            return HexData(data.substr(p), number, value);
         }
         return Fail(number, u"unrecognised value data");
     }
@@ -332,18 +330,6 @@ private:
         text += u'\0';
         AppendUtf16Bytes(text, value.data);
         return Store(std::move(value));
-    }
-
-    static bool HexNumber(std::string_view text, std::size_t& pos, std::uint32_t* value)
-    {
-        std::size_t digits = 0;
-        *value = 0;
-        while (pos < text.size() && HexDigitValue(static_cast<unsigned char>(text[pos])) >= 0) {
-            if (++digits > 8)
-                return false;
-            *value = *value * 16 + std::uint32_t(HexDigitValue(static_cast<unsigned char>(text[pos++])));
-        }
-        return digits > 0;
     }
 
     bool HexData(std::string_view data, std::size_t number, RegValue& value)
@@ -360,11 +346,10 @@ private:
                     continued = true;
                     break;
                 }
-                const int hi = HexDigitValue(static_cast<unsigned char>(data[i]));
-                const int lo = i + 1 < data.size() ? HexDigitValue(static_cast<unsigned char>(data[i + 1])) : -1;
-                if (hi < 0 || lo < 0)
+                const int byte = ReadHexByte(data, i);
+                if (byte < 0)
                     return Fail(m_lines.number, u"malformed hex data");
-                value.data.push_back(std::uint8_t(hi * 16 + lo));
+                value.data.push_back(std::uint8_t(byte));
                 i += 2;
                 if (i < data.size() && data[i] == ',')
                     ++i;
@@ -485,4 +470,35 @@ std::string FormatKeyHeader(const std::vector<std::u16string>& path, long long u
     return line + buf;
 }
 
-}  // namespace quelvo::platform::files
+std::string FormatValueLine(const RegValue& v)
+{
+    std::string line = v.name.empty() ? std::string("@") : "\"" + EscapeWineString(v.name, "\"") + "\"";
+    line += '=';
+    const bool stringType = v.type == RegType::Sz || v.type == RegType::ExpandSz || v.type == RegType::MultiSz;
+    if (stringType && v.data.size() >= 2 && v.data.size() % 2 == 0 && v.data[v.data.size() - 1] == 0
+        && v.data[v.data.size() - 2] == 0) {
+        std::u16string text(v.data.size() / 2 - 1, u'\0');
+        for (std::size_t i = 0; i < text.size(); ++i)
+            text[i] = char16_t(v.data[2 * i] | (v.data[2 * i + 1] << 8));
+        if (v.type != RegType::Sz) {
+            char buf[24];
+            std::snprintf(buf, sizeof buf, "str(%x):", unsigned(v.type));
+            line += buf;
+        }
+        return line + "\"" + EscapeWineString(text, "\"") + "\"\n";
+    }
+    if (const std::string dword = DwordText(v); !dword.empty())
+        return line + dword + "\n";
+    return line + HexText(v, line.size(), "\n") + "\n";
+}
+
+std::string FormatKeyBlock(const std::vector<std::u16string>& path, const std::vector<RegValue>& values,
+                           long long unixSeconds)
+{
+    std::string block = "\n" + FormatKeyHeader(path, unixSeconds);
+    for (const RegValue& v : values)
+        block += FormatValueLine(v);
+    return block;
+}
+
+}  // namespace quelvo::regfile

@@ -19,7 +19,7 @@
 // \xH..HHHH for every character above 127 (padded to four digits before a
 // hex digit, because the reader takes up to four).
 
-#include "platform/files/RegTree.h"
+#include "regfile/RegTree.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
 
 struct SystemRegBlock {
     std::string text;      // exact bytes: the blank lines before the key line up to the next block
@@ -68,4 +68,14 @@ std::string EscapeWineString(std::u16string_view text, std::string_view also);
 // A key line and #time line for a key block, as wineserver writes them.
 std::string FormatKeyHeader(const std::vector<std::u16string>& path, long long unixSeconds);
 
-}  // namespace quelvo::platform::files
+// A value line as wineserver writes it, with its line end: a terminated
+// string as "text" (REG_SZ) or str(N):"text", a REG_DWORD as dword:, any
+// other bytes as hex(N): (ValueText.h).
+std::string FormatValueLine(const RegValue& value);
+
+// A whole key block as wineserver writes it: a blank line, the key line, its
+// #time line and a line for each value.
+std::string FormatKeyBlock(const std::vector<std::u16string>& path, const std::vector<RegValue>& values,
+                           long long unixSeconds);
+
+}  // namespace quelvo::regfile

@@ -1,4 +1,4 @@
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 
 #include "platform/Text.h"
 
@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
+
+using namespace platform;
 
 namespace {
 
@@ -118,4 +120,4 @@ std::string DumpKeyTreeWithValues(RegKey& key)
     return out;
 }
 
-}  // namespace quelvo::platform::files
+}  // namespace quelvo::regfile

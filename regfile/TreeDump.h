@@ -11,17 +11,17 @@
 // registry store can only be asked for values it is given the name of.
 
 #include "platform/RegistryStore.h"
-#include "platform/files/RegTree.h"
+#include "regfile/RegTree.h"
 
 #include <string>
 #include <string_view>
 
-namespace quelvo::platform::files {
+namespace quelvo::regfile {
 
 // Through the six calls, from `path` under HKEY_LOCAL_MACHINE down; each
 // line's path is the full path from HKEY_LOCAL_MACHINE. A key that does not
 // open gives an empty text.
-std::string DumpStoreTree(RegistryStore& store, std::u16string_view path);
+std::string DumpStoreTree(platform::RegistryStore& store, std::u16string_view path);
 
 // The same form from a tree, from `key` down (paths from the tree's root).
 // Links are not followed here.
@@ -31,4 +31,4 @@ std::string DumpKeyTree(RegKey& key);
 // each key): for comparing whole trees in tests.
 std::string DumpKeyTreeWithValues(RegKey& key);
 
-}  // namespace quelvo::platform::files
+}  // namespace quelvo::regfile

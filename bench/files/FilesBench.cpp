@@ -3,7 +3,7 @@
 // one repair (a key removed: file compared, rewritten, flushed, renamed).
 
 #include "platform/files/FileIo.h"
-#include "platform/files/SystemRegFile.h"
+#include "regfile/SystemRegFile.h"
 #include "platform/files/SystemRegStore.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
+using namespace quelvo::regfile;
 namespace fs = std::filesystem;
 
 // A prefix-like file: per extension an extension key and its file type key

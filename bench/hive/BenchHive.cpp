@@ -1,6 +1,6 @@
 #include "BenchHive.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/HiveBuilder.h"
 
 #include <hivex.h>
 
@@ -37,7 +37,7 @@ void SetString(hive_h* h, hive_node_h node, const std::string& text)
 void GenerateHive(const std::filesystem::path& file, std::size_t megabytes, int extensions)
 {
     std::filesystem::create_directories(file.parent_path());
-    platform::files::test::WriteEmptyHive(file);
+    test::WriteEmptyHive(file);
     hive_h* h = hivex_open(file.c_str(), HIVEX_OPEN_WRITE);
     Check(h != nullptr, "hivex_open");
     const hive_node_h classes = hivex_node_add_child(h, hivex_root(h), "Classes");

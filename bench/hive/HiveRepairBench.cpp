@@ -8,13 +8,16 @@
 // millisecond, the backups' one flush a few more.
 
 #include "BenchHive.h"
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/HostTarget.h"
 #include "platform/Text.h"
 #include "platform/files/FileIo.h"
 #include "platform/files/HiveStore.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "scan/Unit_QLV_func_Repair.h"
+#include "platform/files/RegBackup.h"
 
 #include <hivex.h>
 
@@ -31,6 +34,7 @@ namespace {
 using namespace quelvo;
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
+using namespace quelvo::regfile;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 

@@ -30,9 +30,9 @@ with_wine="${WINE:-1}"
 for tool in wrk nstat taskset python3 curl; do
   command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/setup installs it)" >&2; exit 1; }
 done
-[[ -x $build/lookup/quelvo-lookup ]] || cmake --build "$build" -j2 --target quelvo-lookup >/dev/null
-if [[ $with_wine == 1 && ! -f $mingw/lookup/quelvo-lookup.exe ]]; then
-  echo "run.sh: no $mingw/lookup/quelvo-lookup.exe: the Wine rows are left out" >&2
+[[ -x $build/programs/quelvo-lookup/quelvo-lookup ]] || cmake --build "$build" -j2 --target quelvo-lookup >/dev/null
+if [[ $with_wine == 1 && ! -f $mingw/programs/quelvo-lookup/quelvo-lookup.exe ]]; then
+  echo "run.sh: no $mingw/programs/quelvo-lookup/quelvo-lookup.exe: the Wine rows are left out" >&2
   with_wine=0
 fi
 
@@ -98,7 +98,7 @@ with_trickle() {
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Linux.
-taskset -c 0 "$build/lookup/quelvo-lookup" --listen "127.0.0.1:$port" --threads 1 >/dev/null &
+taskset -c 0 "$build/programs/quelvo-lookup/quelvo-lookup" --listen "127.0.0.1:$port" --threads 1 >/dev/null &
 launcher_pid=$! server_pid=$!
 wait_up
 echo "page: $(curl -s "$url" | wc -c) bytes for $query"
@@ -114,7 +114,7 @@ if [[ $with_wine == 1 ]]; then
   url="http://127.0.0.1:$port/ext/file_ext.php?$query"
   export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wineboot -i >/dev/null 2>&1
-  taskset -c 0 wine "$mingw/lookup/quelvo-lookup.exe" --listen "127.0.0.1:$port" --threads 1 >/dev/null 2>&1 &
+  taskset -c 0 wine "$mingw/programs/quelvo-lookup/quelvo-lookup.exe" --listen "127.0.0.1:$port" --threads 1 >/dev/null 2>&1 &
   launcher_pid=$!
   wait_up
   server_pid="$(pgrep -n -f 'quelvo-lookup\.exe')"

@@ -5,15 +5,15 @@
 //
 // Input: [hive size, 4 bytes LE][LOG1 size, 4 bytes LE][hive][LOG1][LOG2 = the rest].
 
-#include "platform/files/HiveImage.h"
-#include "platform/files/HiveRecovery.h"
+#include "regfile/HiveImage.h"
+#include "regfile/HiveRecovery.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-using namespace quelvo::platform::files;
+using namespace quelvo::regfile;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -8,10 +8,11 @@
 // one that is refused says why. Whatever the bytes, the text quelvo-restore
 // would print of them holds no control character and is valid UTF-8.
 
-#include "platform/files/RegExport.h"
-#include "platform/files/RegRestore.h"
-#include "platform/files/SystemRegFile.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/RegFileRead.h"
+#include "regfile/RegFileWrite.h"
+#include "regfile/RestorePlan.h"
+#include "regfile/SystemRegFile.h"
+#include "regfile/TreeDump.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,9 @@
 
 namespace {
 
-using namespace quelvo::platform::files;
+
+
+using namespace quelvo::regfile;
 
 constexpr std::string_view kTarget =
     "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"
@@ -85,7 +88,8 @@ bool Printable(std::string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    using namespace quelvo::platform::files;
+
+    using namespace quelvo::regfile;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     {
         RegKey restored(u"", nullptr, nullptr);

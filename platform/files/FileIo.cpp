@@ -1,7 +1,10 @@
 #include "platform/files/FileIo.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/NameCase.h"
+#include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -9,7 +12,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/fsuid.h>
+#include <sys/mman.h>
 #include <sys/random.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,10 +55,13 @@ std::string NotRegular(const fs::path& file, mode_t mode)
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Whether `name` in the folder is the file `mine` (not a link or anything put there instead).
-bool NameIs(int dirfd, const std::string& name, const struct stat& mine)
+bool NameIs(int dirfd, const std::string& name, const struct stat& mine, struct stat* seen = nullptr)
 {
     struct stat st {};
-    return ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(st, mine);
+    const bool is = ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(st, mine);
+    if (is && seen)
+        *seen = st;
+    return is;
 }
 
 std::string RandomSuffix()
@@ -218,7 +226,8 @@ int OpenFolderCreating(const fs::path& folder, std::string* error)
     return OpenFolder(resolved, error);
 }
 
-bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error, const ReadOptions& options)
+bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error, const ReadOptions& options,
+                   FileIdentity* identity)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (options.followLinks ? 0 : O_NOFOLLOW);
     FileDescriptor fd(::open(file.c_str(), flags));
@@ -262,6 +271,14 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
         }
         bytes->append(buffer, static_cast<std::size_t>(n));
     }
+    if (identity) {
+        const auto read = IdentityOf(fd.Get());
+        if (!read) {
+            *error = Describe("cannot read", file, errno);
+            return false;
+        }
+        *identity = *read;
+    }
     return true;
 }
 
@@ -290,16 +307,183 @@ bool WriteAll(int fd, std::string_view bytes)
 
 namespace {
 
+// Calls io (pread or pwrite) until the `size` bytes at `at` of a descriptor
+// are done; false with errno set when it stops short.
+template<class Io, class Bytes>
+bool TransferAll(Io io, int fd, std::size_t at, Bytes data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = io(fd, data + done, size - done, off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// CopyBytes without the kernel's help: through a buffer, from byte `done` on.
+bool CopyThroughBuffer(int from, int to, std::size_t done, std::size_t size)
+{
+    std::string chunk;
+    while (done < size) {
+        chunk.resize(std::min<std::size_t>(size - done, 1 << 20));
+        const ssize_t r = ::pread(from, chunk.data(), chunk.size(), off_t(done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0) {
+            if (r == 0)
+                errno = EIO;
+            return false;
+        }
+        if (!WriteAll(to, std::string_view(chunk.data(), std::size_t(r))))
+            return false;
+        done += std::size_t(r);
+    }
+    return true;
+}
+
+FileIdentity IdentityFrom(const struct stat& st)
+{
+    return FileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+}  // namespace
+
+bool ReadAllAt(int fd, std::size_t at, std::size_t size, char* out) { return TransferAll(::pread, fd, at, out, size); }
+
+bool WriteAllAt(int fd, std::size_t at, const char* data, std::size_t size)
+{
+    return TransferAll(::pwrite, fd, at, data, size);
+}
+
+bool ReadStart(int fd, std::size_t size, std::string* bytes)
+{
+    bytes->assign(size, '\0');
+    return ReadAllAt(fd, 0, size, bytes->data());
+}
+
+bool CopyBytes(int from, int to, std::size_t size)
+{
+    off_t in = 0;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::sendfile(to, from, &in, size - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n == 0) {
+            errno = EIO;  // the file is shorter than it was
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
+        return CopyThroughBuffer(from, to, done, size);
+    }
+    return true;
+}
+
+FileDescriptor MemoryFile(const char* name) { return FileDescriptor(::memfd_create(name, MFD_CLOEXEC)); }
+
+FileDescriptor MemoryCopy(int from, std::size_t size, std::size_t capacity)
+{
+    FileDescriptor fd = MemoryFile("quelvo-hive");
+    if (fd.Valid() && (!CopyBytes(from, fd.Get(), size)
+                       || (capacity > size && ::ftruncate(fd.Get(), off_t(capacity)) != 0)))
+        fd.Reset(-1);
+    return fd;
+}
+
+std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+std::optional<fs::path> FindFileIgnoringCase(const fs::path& folder, const std::string& name)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(folder / name, ec))
+        return folder / name;
+    const std::u16string wanted = FromUtf8(name);
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (NamesEqual(FromUtf8(entry.path().filename().string()), wanted) && entry.is_regular_file(ec))
+            return entry.path();
+    }
+    return std::nullopt;
+}
+
+std::size_t FileSize(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? std::size_t(st.st_size) : 0;
+}
+
+Mapping::Mapping(int fd, std::size_t length, bool writable) : m_length(length)
+{
+    if (length == 0)
+        return;
+    void* p = ::mmap(nullptr, length, PROT_READ | (writable ? PROT_WRITE : 0), MAP_SHARED, fd, 0);
+    if (p != MAP_FAILED)
+        m_data = static_cast<char*>(p);
+}
+
+Mapping::~Mapping()
+{
+    if (m_data)
+        ::munmap(m_data, m_length);
+}
+
+bool FileIdentity::operator==(const FileIdentity& o) const
+{
+    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec
+        && modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec
+        && changed.tv_nsec == o.changed.tv_nsec;
+}
+
+std::optional<FileIdentity> IdentityOf(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return IdentityFrom(st);
+}
+
+std::optional<FileIdentity> IdentityOf(const fs::path& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return std::nullopt;
+    return IdentityFrom(st);
+}
+
+namespace {
+
 // One replacement: the folder opened once, and what the new file must be.
 class Replacement {
 public:
     enum class Outcome { Placed, Taken, Failed };
 
     Replacement(int dirfd, fs::path folder, std::string name, std::optional<FileOwner> writer,
-                std::optional<struct stat> original, std::string_view bytes, const ReplaceHook& hook)
+                std::optional<struct stat> original, std::string_view bytes, const ReplaceHook& hook,
+                const std::optional<FileIdentity>& replacing)
         : m_dirfd(dirfd), m_folder(std::move(folder)), m_name(std::move(name)), m_target(m_folder / m_name),
-          m_writer(writer), m_original(original), m_bytes(bytes), m_hook(hook)
+          m_writer(writer), m_original(original), m_bytes(bytes), m_hook(hook), m_replacing(replacing)
     {
+    }
+
+    // Whether the name still leads to the file the content was read from
+    // (always, when none was named, or once the new file was in place).
+    bool StillReplacing() const
+    {
+        struct stat st {};
+        return !m_replacing
+            || (::fstatat(m_dirfd, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == m_replacing->device
+                && st.st_ino == m_replacing->inode);
     }
 
     // Makes a new file, writes it and renames it into place. Taken: someone
@@ -372,6 +556,8 @@ public:
         // anything but the new file into place, and what it moved is known.
         if (!NameIs(m_dirfd, m_temporary, mine))
             return Outcome::Taken;
+        if (!StillReplacing())
+            return Fail(m_target.string() + " changed on disk while it was replaced; it is not replaced", &mine);
         {
             AsOwner as(m_writer);
             if (!as.Ok())
@@ -379,8 +565,14 @@ public:
             if (::renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0)
                 return Fail(Describe("cannot rename the new file over", m_target, errno), &mine);
         }
-        return NameIs(m_dirfd, m_name, mine) ? Outcome::Placed : Outcome::Taken;
+        if (!NameIs(m_dirfd, m_name, mine, &m_placed))
+            return Outcome::Taken;
+        m_replacing.reset();  // the old file is gone: a later attempt puts this one back
+        return Outcome::Placed;
     }
+
+    // The new file as it stands under the name, once Placed.
+    const struct stat& Placed() const { return m_placed; }
 
 private:
     Outcome Stopped(const char* step)
@@ -411,12 +603,24 @@ private:
     const ReplaceHook& m_hook;
     std::string m_temporary;
     std::string* m_error = nullptr;
+    struct stat m_placed {};
+    std::optional<FileIdentity> m_replacing;
 };
 
 }  // namespace
 
 bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* error, const ReplaceHook& hook)
 {
+    return ReplaceFile(file, bytes, error, hook, {});
+}
+
+bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* error, const ReplaceHook& hook,
+                 const ReplaceGuard& guard)
+{
+    if (!Proceed(hook, ReplaceStep::Resolve)) {
+        *error = "stopped before resolving the name";
+        return false;
+    }
     fs::path folder;
     std::string name;
     if (!Resolve(file, &folder, &name, error))
@@ -437,7 +641,12 @@ bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* erro
         }
         original = st;
     }
-    Replacement replacement(dirfd.Get(), folder, name, WriterOf(file, &folderStat), original, bytes, hook);
+    Replacement replacement(dirfd.Get(), folder, name, WriterOf(file, &folderStat), original, bytes, hook,
+                            guard.replacing);
+    if (!replacement.StillReplacing()) {
+        *error = (folder / name).string() + " is no longer the file that was read; it is not replaced";
+        return false;
+    }
     for (int attempt = 0; attempt < kPublishAttempts; ++attempt) {
         switch (replacement.Attempt(error)) {
         case Replacement::Outcome::Failed:
@@ -450,6 +659,8 @@ bool ReplaceFile(const fs::path& file, std::string_view bytes, std::string* erro
                 return false;
             }
             ::fsync(dirfd.Get());  // the rename is done; a failed folder flush only delays durability
+            if (guard.placed)
+                *guard.placed = IdentityFrom(replacement.Placed());
             return true;
         }
     }

@@ -11,6 +11,9 @@
 // folder is resolved and opened once, and every step goes through that
 // folder's descriptor and the new file's.
 
+#include "platform/FileDescriptor.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -18,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <time.h>
 
 namespace quelvo::platform::files {
 
@@ -28,12 +32,74 @@ struct ReadOptions {
     bool followLinks = true;
 };
 
+// What identifies the content under a name: device, inode, size, and the
+// times of its last change; equal identities mean the same, unchanged file.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified {};
+    struct timespec changed {};
+    bool operator==(const FileIdentity& other) const;
+};
+// Of an open file, and of whatever a name leads to now (links followed);
+// nothing when it cannot be told.
+std::optional<FileIdentity> IdentityOf(int fd);
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);
+
 // Reads a regular file through one descriptor, opened without blocking: a
 // FIFO, a device or a folder is refused before a byte is read, and so is a
 // file above the limit (the message names it). False and a message.
+// `identity`, when given, gets the identity of the file read.
 bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error,
-                   const ReadOptions& options = {});
+                   const ReadOptions& options = {}, FileIdentity* identity = nullptr);
 bool WriteAll(int fd, std::string_view bytes);
+
+// Reads or writes the `size` bytes at `at` of a descriptor, as many calls as
+// it takes; false with errno set when the file stops short (EIO).
+bool ReadAllAt(int fd, std::size_t at, std::size_t size, char* out);
+bool WriteAllAt(int fd, std::size_t at, const char* data, std::size_t size);
+// The first `size` bytes of a descriptor; false with errno when it has fewer.
+bool ReadStart(int fd, std::size_t size, std::string* bytes);
+// Copies the first `size` bytes of `from` to the end of `to`, in the kernel
+// where it can (as cp does), else through a buffer; false with errno.
+bool CopyBytes(int from, int to, std::size_t size);
+// A private copy in memory (a memory file of this process) of the first
+// `size` bytes of `from`, `capacity` bytes long (zeros after the copy):
+// nothing of it reaches a disk, and nobody else can change it. Invalid, with
+// errno, on failure.
+FileDescriptor MemoryCopy(int from, std::size_t size, std::size_t capacity);
+// An empty memory file of this process; invalid, with errno, on failure.
+FileDescriptor MemoryFile(const char* name);
+// This process's own path of a descriptor ("/proc/self/fd/N"), for a library
+// that opens only paths: it names the open file, whatever is put under the
+// file's name meanwhile.
+std::string DescriptorPath(int fd);
+// The regular file `name` in `folder`, in any letter case (the exact case
+// first), or nothing.
+std::optional<std::filesystem::path> FindFileIgnoringCase(const std::filesystem::path& folder,
+                                                          const std::string& name);
+// The size of an open file; 0 when it cannot be told.
+std::size_t FileSize(int fd);
+
+// A shared mapping of a memory file of this process, unmapped at the end of
+// its scope.
+class Mapping {
+public:
+    Mapping(int fd, std::size_t length, bool writable);
+    ~Mapping();
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+    bool Ok() const { return m_data != nullptr || m_length == 0; }
+    char* Data() const { return m_data; }
+    std::string_view View() const { return {m_data, m_data ? m_length : 0}; }
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_length;
+};
+
 // Makes the names just made in one of our own folders (the backups') durable;
 // false when it could not, which only delays that.
 bool FlushFolder(const std::filesystem::path& folder);
@@ -81,7 +147,7 @@ private:
 // The steps of a replacement, in order. A test seam may stop the replacement
 // before any of them, as a crash would. Rename comes once the new file has a
 // name in the folder, before each attempt to rename it into place.
-enum class ReplaceStep { CreateTemporary, Write, Flush, Close, Rename, FlushFolder };
+enum class ReplaceStep { Resolve, CreateTemporary, Write, Flush, Close, Rename, FlushFolder };
 using ReplaceHook = std::function<bool(ReplaceStep)>;
 
 // Replaces `file` with `bytes`. A symbolic link named `file` (or a linked
@@ -95,5 +161,18 @@ using ReplaceHook = std::function<bool(ReplaceStep)>;
 // replacement fails. On failure `file` is untouched and nothing is left.
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, std::string* error,
                  const ReplaceHook& hook = {});
+
+// A replacement of the file a store read and checked: it goes ahead only
+// while the name still leads to that file (`replacing`; checked through the
+// folder's descriptor when the replacement starts and again just before the
+// rename), so that a file swapped in under the name after the check is
+// never replaced with what was read from the other one. `placed` gets the
+// identity of the new file under the name.
+struct ReplaceGuard {
+    std::optional<FileIdentity> replacing;
+    FileIdentity* placed = nullptr;
+};
+bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, std::string* error,
+                 const ReplaceHook& hook, const ReplaceGuard& guard);
 
 }  // namespace quelvo::platform::files

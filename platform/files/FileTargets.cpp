@@ -3,7 +3,7 @@
 #include "platform/NameCase.h"
 #include "platform/Text.h"
 #include "platform/files/HiveStore.h"
-#include "platform/files/RegExport.h"
+#include "platform/files/RegBackup.h"
 #include "platform/files/SystemRegStore.h"
 
 #include <cerrno>
@@ -11,6 +11,9 @@
 #include <sys/xattr.h>
 
 namespace quelvo::platform::files {
+
+using regfile::RegKey;
+using regfile::RegValue;
 
 namespace {
 

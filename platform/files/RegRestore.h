@@ -1,78 +1,33 @@
 #pragma once
 
 // Putting back what a repair removed: a backup (.reg file written by
-// RegBackup) is restored into a Wine prefix's system.reg or an offline
-// installation's SOFTWARE hive with the same safe write as a repair (new
-// file, flushed, renamed over the old one), refused while the prefix's
-// wineserver runs and for a hive whose sequence numbers differ.
-//
-// Only keys missing from the target are added, with the values the backup
-// holds. A key that exists already is left as it is (its values are not
-// merged) and reported; nothing else in the target changes. Either every
-// missing key is written or none is.
+// RegBackup) is read strictly (regfile/RegFileRead.h) and its keys go into
+// a Wine prefix's system.reg or an offline installation's SOFTWARE hive
+// through that store's add-keys batch (TreeStore::AddKeys): the same checks
+// and the same safe write as a repair, the file opened once and never
+// again. Either every missing key is written or none is.
 
 #include "platform/files/FileIo.h"
-#include "platform/files/RegTree.h"
+#include "regfile/RestorePlan.h"
 
-#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quelvo::platform::files {
 
 class FileTarget;
 
-// A backup read back: its keys in a tree whose root is HKEY_LOCAL_MACHINE,
-// and the keys the file lists, in file order (a key listed twice is here
-// twice).
-struct RegBackupContents {
-    std::unique_ptr<RegKey> root;
-    std::vector<RegKey*> keys;
-};
-
-// The largest backup read. A repair's backup holds a few keys for each
-// broken extension: kilobytes, and well under a megabyte for every extension
-// of a machine. A larger file is refused before it is read.
-inline constexpr std::uint64_t kMaxBackupBytes = 64ull << 20;
-
-// Reads a backup's bytes. Refuses, with a message, a file that is not a
-// registry export, one cut short (an odd UTF-16 length, NUL characters, no
-// line end or closing blank line at the end, hex data continued past the
-// end), text that is not valid UTF-8 or UTF-16 (a lone surrogate, with its
-// line), one that asks for deletions, and one naming any key that is not
-// below HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
-bool ReadRegBackup(std::string_view bytes, RegBackupContents* backup, std::u16string* error);
-
 // Reads a backup file: a regular file named as itself (a link, a FIFO, a
 // device or a folder is refused before anything is read), at most
 // kMaxBackupBytes; then as ReadRegBackup. The message names the file.
-bool ReadRegBackupFile(const std::filesystem::path& file, RegBackupContents* backup, std::u16string* error);
+bool ReadRegBackupFile(const std::filesystem::path& file, regfile::RegBackupContents* backup, std::u16string* error);
 
-// Text made safe for a terminal: control characters (C0, DEL, C1) and the
-// characters that reorder text (bidirectional overrides and isolates) are
-// shown escaped ("\x1b", "\u202e"), and so is every byte that is not
-// valid UTF-8.
-std::string PrintableText(std::string_view utf8);
-std::string PrintableText(std::u16string_view text);
-
-struct RestoreResult {
-    std::vector<std::u16string> restored;  // keys written, "HKEY_LOCAL_MACHINE\..."
-    std::vector<std::u16string> kept;      // listed keys that exist already, left as they are
-    std::u16string error;                  // why nothing was written; empty when it worked
-    bool Ok() const { return error.empty(); }
-};
-
-// The restore into the text of a Wine registry file: `text` becomes the
-// file with a block for every missing key, each placed where the file's
-// sorted order puts it; the other bytes stay as they were. False (with
-// result->error) when the file does not parse or the backup does not fit.
-bool RestoreIntoSystemRegText(std::string_view bytes, const RegBackupContents& backup, long long unixSeconds,
-                              std::string* text, RestoreResult* result);
+// Into the store behind a target chosen by ChooseTarget. The keys written
+// leave the backup for the store (TreeStore::AddKeys).
+regfile::RestoreResult RestoreIntoTarget(FileTarget& target, regfile::RegBackupContents& backup);
 
 struct RestoreOptions {
     // Whether a wineserver runs for the prefix; default IsWineServerRunning.
@@ -80,18 +35,27 @@ struct RestoreOptions {
     ReplaceHook replaceHook;
 };
 
-RestoreResult RestoreIntoWinePrefix(const std::filesystem::path& systemReg, const RegBackupContents& backup,
-                                    const RestoreOptions& options = {});
-// hivex rewrites a key's whole list of sub-keys for each key it adds, so a
-// restore into a hive takes time and memory that grow with the square of the
-// keys it adds (5,000 keys: about 20 s and 220 MiB). More are refused before
-// anything is written.
-inline constexpr std::size_t kMaxHiveRestoreKeys = 5000;
-
-RestoreResult RestoreIntoHive(const std::filesystem::path& hive, const RegBackupContents& backup,
-                              const ReplaceHook& replaceHook = {});
-// Into the file behind a target chosen by ChooseTarget.
-RestoreResult RestoreIntoTarget(FileTarget& target, const RegBackupContents& backup);
+// Into the registry file itself, opened for the restore alone.
+regfile::RestoreResult RestoreIntoWinePrefix(const std::filesystem::path& systemReg, regfile::RegBackupContents& backup,
+                                             const RestoreOptions& options = {});
+regfile::RestoreResult RestoreIntoHive(const std::filesystem::path& hive, regfile::RegBackupContents& backup,
+                                       const ReplaceHook& replaceHook = {});
+// The same for a backup read for the one restore.
+inline regfile::RestoreResult RestoreIntoTarget(FileTarget& target, regfile::RegBackupContents&& backup)
+{
+    return RestoreIntoTarget(target, backup);
+}
+inline regfile::RestoreResult RestoreIntoWinePrefix(const std::filesystem::path& systemReg,
+                                                    regfile::RegBackupContents&& backup,
+                                                    const RestoreOptions& options = {})
+{
+    return RestoreIntoWinePrefix(systemReg, backup, options);
+}
+inline regfile::RestoreResult RestoreIntoHive(const std::filesystem::path& hive, regfile::RegBackupContents&& backup,
+                                              const ReplaceHook& replaceHook = {})
+{
+    return RestoreIntoHive(hive, backup, replaceHook);
+}
 
 // One backup of a backup folder, for --list.
 struct BackupListing {

@@ -2,12 +2,18 @@
 
 #include "platform/NameCase.h"
 #include "platform/Text.h"
-#include "platform/files/RegExport.h"
+#include "platform/files/RegBackup.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace quelvo::platform::files {
+
+using regfile::NewKey;
+using regfile::RegKey;
+using regfile::RegValue;
+using regfile::SplitKeyPath;
 
 namespace {
 constexpr int kMaxLinkHops = 16;
@@ -118,6 +124,66 @@ RegStatus TreeStore::CommitPending()
         m_removed.push_back(std::move(key));
     m_pending.clear();
     return kSuccess;
+}
+
+std::u16string TreeStore::ChangedOnDiskMessage(const std::u16string& where)
+{
+    return where + u" changed on disk since it was read; nothing was written. Read it again (scan, or restore) first.";
+}
+
+RegStatus TreeStore::CheckAdditions(std::size_t /*count*/, std::u16string* /*message*/)
+{
+    return kSuccess;
+}
+
+namespace {
+
+// The planned keys join the tree: each branch's first new key leaves the
+// backup's tree for its place here, with everything below it, many keys of
+// one parent at once (a restore may bring a million).
+void MoveIntoTree(const std::vector<NewKey>& add)
+{
+    std::map<RegKey*, RegKey*> intoTarget;  // the backup's parent: the target's key it matches
+    for (const NewKey& key : add) {
+        if (key.UnderExisting())
+            intoTarget.emplace(key.source->Parent(), key.existing);
+    }
+    for (const auto& [from, into] : intoTarget)
+        into->AdoptChildren(from->TakeChildren([into = into](const RegKey& child) { return !into->Child(child.Name()); }));
+}
+
+}  // namespace
+
+regfile::RestoreResult TreeStore::AddKeys(regfile::RegBackupContents& backup)
+{
+    std::lock_guard lock(m_mutex);
+    regfile::RestoreResult result;
+    const auto refused = [&](std::u16string message) {
+        result.restored.clear();
+        result.kept.clear();
+        result.error = std::move(message);
+        return std::move(result);
+    };
+    if (m_inRepair)
+        return refused(u"A repair of this registry is under way; nothing was written.");
+    std::u16string message;
+    if (CheckWritable(&message) != kSuccess)
+        return refused(message);
+    std::vector<NewKey> add;
+    if (!regfile::PlanRestore(backup, *m_root, &add, &result))
+        return result;
+    if (CheckAdditions(add.size(), &message) != kSuccess)
+        return refused(message);
+    if (add.empty())
+        return result;  // every key exists: the file stays as it is
+    if (PersistAdditions(add, &message) != kSuccess)
+        return refused(message.empty() ? u"The registry file could not be written." : message);
+    result.restored.reserve(add.size());
+    for (const NewKey& key : add)
+        result.restored.push_back(regfile::ShownKeyPath(key.ShownPath()));
+    MoveIntoTree(add);
+    m_lastError.clear();
+    return result;
 }
 
 RegKey* TreeStore::Find(std::u16string_view path)

@@ -12,6 +12,12 @@
 // failure is kept for the window to show (FailureReason); what could not be
 // read, for the report (ReadState).
 //
+// The add-keys batch (AddKeys, a restore) is the same write the other way:
+// the keys a backup holds that the store lacks are planned against the tree
+// (regfile/RestorePlan.h), checked like a removal (CheckWritable, then the
+// backend's own limits), written in one write of the file (PersistAdditions)
+// and then join the tree. Nothing changes when any step refuses or fails.
+//
 // Symbolic links (Wine's "#link" keys) are followed while a path is opened,
 // as RegOpenKeyExW does, up to 16 hops. A removal never goes through a link:
 // a path that passes one is refused, and a link named by the path is removed
@@ -20,7 +26,8 @@
 // Thread safety: every call takes the store's lock.
 
 #include "platform/RegistryStore.h"
-#include "platform/files/RegTree.h"
+#include "regfile/RegTree.h"
+#include "regfile/RestorePlan.h"
 
 #include <cstdint>
 #include <map>
@@ -54,6 +61,14 @@ public:
     std::u16string FailureReason() const override;
     ReadCondition ReadState() const override;
 
+    // Adds the backup's keys that the store lacks, with their values, in one
+    // write of the file; keys it has are left as they are and named in
+    // `kept`. Once they are written the store takes the added keys out of
+    // the backup's tree; when nothing is written the backup stays whole.
+    // Refused while a repair batch is open.
+    regfile::RestoreResult AddKeys(regfile::RegBackupContents& backup);
+    regfile::RestoreResult AddKeys(regfile::RegBackupContents&& backup) { return AddKeys(backup); }
+
     // Every removed key is exported here first; none by default.
     void SetBackup(std::shared_ptr<RegBackup> backup);
 
@@ -61,9 +76,9 @@ public:
     std::u16string LastError() const { return FailureReason(); }
 
     // The tree, for loading and for tests. Not locked: use before sharing.
-    RegKey& Root() { return *m_root; }
+    regfile::RegKey& Root() { return *m_root; }
     // The key at a path (links followed), or null.
-    RegKey* Find(std::u16string_view path);
+    regfile::RegKey* Find(std::u16string_view path);
 
 protected:
     // Whether the file may be written now (nobody else owns it, it did not
@@ -74,9 +89,21 @@ protected:
     // still names where each stood, a key removed later may be the parent
     // of one removed earlier). On failure returns the status, sets *message
     // and leaves the file as it was; the keys are then put back.
-    virtual RegStatus PersistRemovals(const std::vector<RegKey*>& removed, std::u16string* message) = 0;
+    virtual RegStatus PersistRemovals(const std::vector<regfile::RegKey*>& removed, std::u16string* message) = 0;
+    // The backend's own limits on an add-keys batch of `count` keys, checked
+    // after CheckWritable; kSuccess by default.
+    virtual RegStatus CheckAdditions(std::size_t count, std::u16string* message);
+    // Writes the file once with the planned keys added (parents first, each
+    // with its source's values); the tree does not have them yet. A backend
+    // notes on each source key what it needs to find the key in its file
+    // later (hive node, file block); the key then joins the tree. On failure
+    // returns the status, sets *message and leaves the file as it was.
+    virtual RegStatus PersistAdditions(const std::vector<regfile::NewKey>& add, std::u16string* message) = 0;
 
-    void ResetTree(std::unique_ptr<RegKey> root);
+    void ResetTree(std::unique_ptr<regfile::RegKey> root);
+
+    // One wording for each refusal both stores share.
+    static std::u16string ChangedOnDiskMessage(const std::u16string& where);
 
     // The backup, when one is set (for files kept beside it).
     RegBackup* Backup() const { return m_backup.get(); }
@@ -88,18 +115,18 @@ protected:
 private:
     // followLast: whether a link named by the last component is followed;
     // *throughLink (when given) tells whether any link was followed.
-    RegKey* Resolve(std::u16string_view path, int hops, bool followLast = true, bool* throughLink = nullptr);
-    RegKey* KeyOf(RegHandle handle);
+    regfile::RegKey* Resolve(std::u16string_view path, int hops, bool followLast = true, bool* throughLink = nullptr);
+    regfile::RegKey* KeyOf(RegHandle handle);
     // Writes the pending removals; on failure puts them back.
     RegStatus CommitPending();
     void PutBackPending();
 
     mutable std::mutex m_mutex;
-    std::unique_ptr<RegKey> m_root;
-    std::map<std::uintptr_t, RegKey*> m_handles;
+    std::unique_ptr<regfile::RegKey> m_root;
+    std::map<std::uintptr_t, regfile::RegKey*> m_handles;
     std::uintptr_t m_nextHandle = 0x1000;
-    std::vector<std::unique_ptr<RegKey>> m_removed;  // open handles may still point here
-    std::vector<std::unique_ptr<RegKey>> m_pending;  // out of the tree, not yet written
+    std::vector<std::unique_ptr<regfile::RegKey>> m_removed;  // open handles may still point here
+    std::vector<std::unique_ptr<regfile::RegKey>> m_pending;  // out of the tree, not yet written
     bool m_inRepair = false;
     std::shared_ptr<RegBackup> m_backup;
     std::u16string m_lastError;

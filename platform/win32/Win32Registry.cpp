@@ -2,8 +2,8 @@
 
 #include "platform/win32/WideText.h"
 
-#include "platform/files/RegExport.h"
-#include "platform/files/RegTree.h"
+#include "regfile/RegFileWrite.h"
+#include "regfile/RegTree.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <shlobj.h>
@@ -93,7 +93,7 @@ std::u16string ErrorText(DWORD code)
 }
 
 // Copies a key's values and its whole sub-tree into node.
-LONG ReadTree(HKEY key, files::RegKey& node, int depth)
+LONG ReadTree(HKEY key, regfile::RegKey& node, int depth)
 {
     if (depth > 512)
         return ERROR_INVALID_DATA;
@@ -118,7 +118,7 @@ LONG ReadTree(HKEY key, files::RegKey& node, int depth)
         }
         if (status != ERROR_SUCCESS)
             return status;
-        files::RegValue value;
+        regfile::RegValue value;
         value.name = FromWide(std::wstring_view(name.data(), nameLength));
         value.type = static_cast<RegType>(type);
         value.data.assign(data.begin(), data.begin() + dataLength);
@@ -221,9 +221,9 @@ bool Win32Registry::WriteBackup(RegRoot root, std::u16string_view path, std::u16
         *message = where + u" cannot be read for its backup (" + ErrorText(status) + u"); it was not removed.";
         return false;
     }
-    files::RegKey tree(u"", nullptr, nullptr);
-    files::RegKey* node = &tree;
-    for (const std::u16string& part : files::SplitKeyPath(path))
+    regfile::RegKey tree(u"", nullptr, nullptr);
+    regfile::RegKey* node = &tree;
+    for (const std::u16string& part : regfile::SplitKeyPath(path))
         node = &node->AddChild(part);
     status = ReadTree(key, *node, 0);
     RegCloseKey(key);
@@ -231,7 +231,7 @@ bool Win32Registry::WriteBackup(RegRoot root, std::u16string_view path, std::u16
         *message = where + u" cannot be read for its backup (" + ErrorText(status) + u"); it was not removed.";
         return false;
     }
-    const std::string body = files::EncodeUtf16Le(files::ExportRegKeyTree(*node, u"HKEY_LOCAL_MACHINE")).substr(2);
+    const std::string body = regfile::EncodeUtf16Le(regfile::ExportRegKeyTree(*node, u"HKEY_LOCAL_MACHINE")).substr(2);
 
     if (!m_backup) {
         const std::u16string folder = m_backupFolder.empty() ? DefaultBackupFolder() : m_backupFolder;
@@ -264,7 +264,7 @@ bool Win32Registry::WriteBackup(RegRoot root, std::u16string_view path, std::u16
                 + where + u" was not removed.";
             return false;
         }
-        if (!WriteAllTo(static_cast<HANDLE>(m_backup), files::EncodeUtf16Le(files::RegFileHeader()))) {
+        if (!WriteAllTo(static_cast<HANDLE>(m_backup), regfile::EncodeUtf16Le(regfile::RegFileHeader()))) {
             error = GetLastError();
             CloseHandle(static_cast<HANDLE>(m_backup));
             DeleteFileW(ToWide(m_backupFile).c_str());

@@ -6,7 +6,7 @@
 
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
-#include "platform/files/RegExport.h"
+#include "platform/files/RegBackup.h"
 #include "platform/files/RegRestore.h"
 
 #include <cstdio>
@@ -20,6 +20,7 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
+using namespace quelvo::regfile;
 
 // Set once the target holds the restored keys: a failure after that must not say "nothing was written".
 bool g_written = false;

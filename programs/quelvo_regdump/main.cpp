@@ -6,7 +6,7 @@
 
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 
 #include <cstdio>
 #include <cstring>
@@ -41,7 +41,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::u16string path = FromUtf8(argc > 1 ? argv[1] : "SOFTWARE\\Classes");
-    const std::string dump = files::DumpStoreTree(choice.target->Registry(), path);
+    const std::string dump = quelvo::regfile::DumpStoreTree(choice.target->Registry(), path);
     std::fwrite(dump.data(), 1, dump.size(), stdout);
     const ReadCondition read = choice.target->Registry().ReadState();
     if (read.kind != ReadCondition::Complete)

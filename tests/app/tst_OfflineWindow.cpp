@@ -5,18 +5,20 @@
 
 #include "FormHarness.h"
 
-#include "FilesTestSupport.h"
-#include "HiveTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 
 #include "app/Unit_Form_QLV_GUI.h"
 #include "frontend/Services.h"
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
-#include "platform/files/HiveImage.h"
-#include "platform/files/RegExport.h"
+#include "regfile/HiveImage.h"
+#include "regfile/RegFileWrite.h"
 #include "report/Unit_QLV_ReportActions.h"
 #include "report/Unit_QLV_ReportRows.h"
 #include "scan/Unit_QLV_Thread.h"
+#include "platform/files/RegBackup.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,7 +34,8 @@ using namespace quelvo;
 using namespace quelvo::app;
 using namespace quelvo::app::test;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace rows = quelvo::report::rows;
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -121,7 +124,7 @@ protected:
         return std::find(all.begin(), all.end(), row) != all.end();
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path root;
     std::unique_ptr<FileTarget> target;
     std::optional<platform::ScopedActiveTarget> active;
@@ -170,7 +173,7 @@ TEST_F(OfflineWindow, shouldNeverReportADamagedOrOutOfDateHiveAsClean)
     // A key whose value list points outside the hive.
     std::string damaged = StateA();
     const std::size_t keep = [&] {
-        TempDir t;
+        ScratchFolder t;
         WriteBytes(t / "h", damaged);
         hive_h* h = hivex_open((t / "h").c_str(), 0);
         const hive_node_h node = hivex_node_get_child(h, hivex_node_get_child(h, hivex_root(h), "Classes"), ".keep");

@@ -3,7 +3,7 @@
 // read, or come in numbers past the caps. Deadlines are configured short;
 // every wait is bounded by the client's guard, and nothing asserts a time.
 
-#include "HttpClient.h"
+#include "tests/support/HttpClient.h"
 #include "ShippedCatalogue.h"
 
 #include "lookup/Catalogue.h"

@@ -1,6 +1,6 @@
 #include "platform/TextFile.h"
 
-#include "TempDir.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #endif
 
 using namespace quelvo::platform;
-using quelvo::test::TempDir;
+using quelvo::test::ScratchFolder;
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST(DecodeText, shouldReplaceInvalidBytesInsteadOfFailing)
 
 TEST(ReadTextFile, shouldReadAndDecodeWholeFile)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string big(200000, 'x');
     auto file = dir.Write("big.txt", "\xEF\xBB\xBF" + big);
     EXPECT_EQ(ReadTextFile(file), std::u16string(big.size(), u'x'));
@@ -117,7 +117,7 @@ TEST(ReadTextFile, shouldReadAndDecodeWholeFile)
 
 TEST(ReadTextFile, shouldNameFileAndReasonWhenItCannotBeOpened)
 {
-    TempDir dir;
+    ScratchFolder dir;
     auto missing = dir.Path() / "FileType_lib.txt";
     try {
         ReadTextFile(missing);
@@ -139,7 +139,7 @@ TEST(ReadTextFile, shouldNameFileAndReasonWhenItCannotBeOpened)
 #ifdef _WIN32
 TEST(ReadTextFile, shouldShareWithReadersButNotWithAWriter)
 {
-    TempDir dir;
+    ScratchFolder dir;
     auto file = dir.Write("lib.txt", "abc");
     HANDLE reader = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
@@ -156,7 +156,7 @@ TEST(ReadTextFile, shouldShareWithReadersButNotWithAWriter)
 #else
 TEST(ReadTextFile, shouldShareWithReadersButNotWithALockingWriter)
 {
-    TempDir dir;
+    ScratchFolder dir;
     auto file = dir.Write("lib.txt", "abc");
     int reader = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);

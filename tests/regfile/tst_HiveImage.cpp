@@ -1,10 +1,11 @@
 // The structural check of a hive: each kind of damage found, named where it
 // is, and a sound hive left alone.
 
-#include "platform/files/HiveImage.h"
+#include "regfile/HiveImage.h"
 
-#include "FilesTestSupport.h"
-#include "HiveTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,8 @@
 namespace {
 
 using namespace quelvo::platform;
-using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 using hive::HiveProblem;
 
 // Classes\.a (a value), Classes\.b\Sub\Leaf, Classes\afile\Shell\Open\Command.
@@ -23,7 +24,7 @@ protected:
     static void SetUpTestSuite()
     {
         image = new std::string(ChangeClassesHive({}, {{{".a", "afile"}, {".b", "bfile"}}, {}, {"afile"}}));
-        TempDir dir;
+        ScratchFolder dir;
         WriteBytes(dir / "h", *image);
         hive_h* h = hivex_open((dir / "h").c_str(), HIVEX_OPEN_WRITE);
         ASSERT_NE(h, nullptr);

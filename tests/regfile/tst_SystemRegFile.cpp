@@ -1,6 +1,7 @@
-#include "platform/files/SystemRegFile.h"
+#include "regfile/SystemRegFile.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,8 @@
 namespace {
 
 using namespace quelvo::platform;
-using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 
 const SystemRegBlock* FindBlock(const SystemRegDocument& doc, std::initializer_list<std::u16string_view> path)
 {

@@ -1,7 +1,7 @@
 #include "report/Unit_QLV_FileTypeLib.h"
 
 #include "platform/TextFile.h"
-#include "TempDir.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ using quelvo::platform::TextDictionary;
 using quelvo::platform::TextFileError;
 using quelvo::report::func_LoadFileTypeLib;
 using quelvo::report::LoadFileTypeLibText;
-using quelvo::test::TempDir;
+using quelvo::test::ScratchFolder;
 
 namespace {
 
@@ -37,7 +37,7 @@ Entries Load(std::u16string_view text)
 
 TEST(FileTypeLib, shouldLoadTheEightLineWorkedExample)
 {
-    TempDir dir;
+    ScratchFolder dir;
     auto file = dir.Write("FileType_lib.txt", "txt\r\n==Audio==\r\nmp3\r\n\r\n== Video Files ==\r\navi\r\nmp3\r\nMPG\r\n");
     TextDictionary lib;
     EXPECT_TRUE(func_LoadFileTypeLib(file, lib));
@@ -110,7 +110,7 @@ TEST(FileTypeLib, shouldReadUtf16AndUtf8LikeTheSameTextInWindows1252)
         be += {char(c >> 8), char(c & 0xFF)};
     }
     const Entries expected{{u".avi", u"Vid\u00e9o"}, {u".m\u20acp", u"Vid\u00e9o"}};
-    TempDir dir;
+    ScratchFolder dir;
     for (const auto& [name, bytes] : {std::pair{"ansi", ansi}, {"utf8", utf8}, {"le", le}, {"be", be}}) {
         TextDictionary lib;
         func_LoadFileTypeLib(dir.Write(name, bytes), lib);
@@ -120,7 +120,7 @@ TEST(FileTypeLib, shouldReadUtf16AndUtf8LikeTheSameTextInWindows1252)
 
 TEST(FileTypeLib, shouldRaiseOpenErrorNamingFileAndAddNothing)
 {
-    TempDir dir;
+    ScratchFolder dir;
     TextDictionary lib;
     lib.Add(u".keep", u"Kept");
     auto missing = dir.Path() / "FileType_lib.txt";

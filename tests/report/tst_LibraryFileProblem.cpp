@@ -1,7 +1,7 @@
 #include "report/Unit_QLV_FileTypeLib.h"
 
 #include "platform/Text.h"
-#include "TempDir.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 using quelvo::report::func_LibraryFileProblem;
-using quelvo::test::TempDir;
+using quelvo::test::ScratchFolder;
 
 namespace {
 
@@ -42,14 +42,14 @@ std::string Shown(const std::optional<std::u16string>& problem)
 
 TEST(LibraryFileProblem, shouldSayNothingOfAReadableFile)
 {
-    TempDir dir;
+    ScratchFolder dir;
     EXPECT_EQ(func_LibraryFileProblem(dir.Write("FileType_lib.txt", "==Audio==\r\nmp3\r\n")), std::nullopt);
     EXPECT_EQ(func_LibraryFileProblem(dir.Write("FileType_lib.txt", "")), std::nullopt);
 }
 
 TEST(LibraryFileProblem, shouldTellAMissingFileFromAFolderOrAFileOnItsPath)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path file = dir.Path() / "FileType_lib.txt";
     EXPECT_EQ(func_LibraryFileProblem(file), Message(file, u"is missing: no such file"));
 
@@ -70,7 +70,7 @@ TEST(LibraryFileProblem, shouldTellAMissingFileFromAFolderOrAFileOnItsPath)
 
 TEST(LibraryFileProblem, shouldTellADanglingLinkFromAMissingFile)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path file = dir.Path() / "FileType_lib.txt";
     fs::create_symlink(dir.Path() / "elsewhere.txt", file);
     EXPECT_EQ(func_LibraryFileProblem(file), Message(file, u"is missing: it is a link to a file that does not exist"));
@@ -129,7 +129,7 @@ struct Permissions {
 
 TEST(LibraryFileProblem, shouldTellAFolderThatCannotBeReadFromAFileThatCannotBeRead)
 {
-    TempDir dir;
+    ScratchFolder dir;
     // "nobody" must be able to pass the scratch folder itself.
     fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
                                     | fs::perms::others_read | fs::perms::others_exec);

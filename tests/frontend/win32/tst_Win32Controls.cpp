@@ -1,7 +1,7 @@
 // The skinned Win32 controls under Wine: input as window messages, pictures
 // as pixels painted into memory.
 
-#include "Win32TestUtil.h"
+#include "tests/support/Win32Window.h"
 
 #include "frontend/win32/Artwork.h"
 

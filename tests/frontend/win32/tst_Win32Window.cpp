@@ -1,6 +1,6 @@
 // The main window and the services of the Win32 front end under Wine.
 
-#include "Win32TestUtil.h"
+#include "tests/support/Win32Window.h"
 
 #include "frontend/win32/Artwork.h"
 

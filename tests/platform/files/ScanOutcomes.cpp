@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-namespace quelvo::platform::files::test {
+namespace quelvo::test {
 
 namespace {
 
@@ -41,4 +41,4 @@ void RunScan(const ScanOutcome& outcome)
     g_outcome = nullptr;
 }
 
-}  // namespace quelvo::platform::files::test
+}  // namespace quelvo::test

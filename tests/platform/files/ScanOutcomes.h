@@ -7,9 +7,9 @@
 #include <functional>
 #include <string_view>
 
-namespace quelvo::platform::files::test {
+namespace quelvo::test {
 
 using ScanOutcome = std::function<void(std::u16string_view extension, std::u16string_view path, int type)>;
 void RunScan(const ScanOutcome& outcome);
 
-}  // namespace quelvo::platform::files::test
+}  // namespace quelvo::test

@@ -1,6 +1,8 @@
 #include "platform/files/FileTargets.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +14,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 EnvironmentReader Env(std::map<std::string, std::string> values)
@@ -34,7 +37,7 @@ std::u16string Expand(Target& target, std::u16string_view text)
 
 // A Wine prefix as wineboot leaves it: system.reg, drive_c and the
 // dosdevices links.
-fs::path MakePrefix(const TempDir& dir, const std::string& name)
+fs::path MakePrefix(const ScratchFolder& dir, const std::string& name)
 {
     const fs::path prefix = dir / name;
     fs::create_directories(prefix / "dosdevices");
@@ -49,7 +52,7 @@ fs::path MakePrefix(const TempDir& dir, const std::string& name)
 
 TEST(FileTargets, shouldOpenTheWinePrefixNamedByQuelvoTarget)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path prefix = MakePrefix(dir, "pfx");
     const TargetChoice choice = ChooseTarget(Env({{"QUELVO_TARGET", prefix.string()}, {"WINEPREFIX", "/nowhere"}}));
     ASSERT_TRUE(choice.target) << ToUtf8(choice.error);
@@ -68,7 +71,7 @@ TEST(FileTargets, shouldOpenTheWinePrefixNamedByQuelvoTarget)
 
 TEST(FileTargets, shouldFallBackToWineprefixThenToDotWine)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path prefix = MakePrefix(dir, "pfx");
     MakePrefix(dir, ".wine");
     TargetChoice choice = ChooseTarget(Env({{"WINEPREFIX", prefix.string()}, {"HOME", dir.Path().string()}}));
@@ -81,7 +84,7 @@ TEST(FileTargets, shouldFallBackToWineprefixThenToDotWine)
 
 TEST(FileTargets, shouldSayWhichPathWasTriedAndWhy)
 {
-    TempDir dir;
+    ScratchFolder dir;
     fs::create_directories(dir / "empty");
     fs::create_directories(dir / "broken");
     WriteBytes(dir / "broken" / "system.reg", "WINE REGISTRY Version 2\n\n[A] 1\n\"x\"=bogus\n");
@@ -113,7 +116,7 @@ TEST(FileTargets, shouldSayWhichPathWasTriedAndWhy)
 
 TEST(FileTargets, shouldOpenAnOfflineWindowsInstallation)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path config = dir / "win" / "WINDOWS" / "system32" / "Config";
     fs::create_directories(config);
     fs::create_directories(dir / "win" / "Programs" / "App");
@@ -167,7 +170,7 @@ TEST(FileTargets, shouldGiveWinesOwnShortNames)
 
 TEST(FileTargets, shouldResolveWineShortNamesInAPrefix)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path prefix = MakePrefix(dir, "pfx");
     const fs::path accessories = prefix / "drive_c" / "Program Files" / "Windows NT" / "Accessories";
     fs::create_directories(accessories);
@@ -209,7 +212,7 @@ TEST(FileTargets, shouldHashWineShortNamesOfNamesBeyondAsciiWithTheirLowerCase)
 // is used where present; elsewhere the generated names stand in.
 TEST(FileTargets, shouldResolveTheShortNamesAnNtfsInstallationStored)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path root = dir / "win";
     fs::create_directories(root / "Windows" / "System32" / "config");
     WriteEmptyHive(root / "Windows" / "System32" / "config" / "SOFTWARE");

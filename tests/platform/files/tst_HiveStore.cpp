@@ -1,8 +1,11 @@
 #include "platform/files/HiveStore.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/Text.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 
 #include <gtest/gtest.h>
 #include <hivex.h>
@@ -17,7 +20,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 // Enough children that the key's sub-key list (8 bytes an entry) outgrows a
@@ -89,7 +93,7 @@ class HiveStoreTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        fixtureDir = new TempDir;
+        fixtureDir = new ScratchFolder;
         WriteSoftwareHive(*fixtureDir / "SOFTWARE");
     }
     static void TearDownTestSuite() { delete fixtureDir; }
@@ -111,13 +115,13 @@ protected:
         return s;
     }
 
-    static TempDir* fixtureDir;
-    TempDir dir;
+    static ScratchFolder* fixtureDir;
+    ScratchFolder dir;
     fs::path file;
     std::string original;
     std::unique_ptr<HiveStore> store;
 };
-TempDir* HiveStoreTest::fixtureDir = nullptr;
+ScratchFolder* HiveStoreTest::fixtureDir = nullptr;
 
 TEST_F(HiveStoreTest, shouldServeTheHiveAsHklmSoftware)
 {
@@ -276,7 +280,7 @@ TEST_F(HiveStoreTest, shouldRefuseToRemoveTheHiveRootOrAfterAnOutsideChange)
 // It opens, empty, and says what it is, so that a scan never reports it clean.
 TEST(HiveStoreOpen, shouldExplainAFileThatIsNotAHive)
 {
-    TempDir dir;
+    ScratchFolder dir;
     WriteBytes(dir / "SOFTWARE", "regf but not really a hive");
     std::u16string error;
     auto store = HiveStore::Open(dir / "SOFTWARE", &error);

@@ -2,19 +2,21 @@
 // dirty by Windows' lazy writes, a hibernated Windows, a read-only disk,
 // damaged hives, and a repair whose write fails.
 
-#include "FilesTestSupport.h"
-#include "HiveTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 #include "ScanOutcomes.h"
 
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
-#include "platform/files/HiveImage.h"
-#include "platform/files/HiveRecovery.h"
+#include "regfile/HiveImage.h"
+#include "regfile/HiveRecovery.h"
 #include "platform/files/HiveStore.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/RegRestore.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 #include "scan/Unit_QLV_func_Repair.h"
+#include "platform/files/RegBackup.h"
 
 #include <gtest/gtest.h>
 #include <hivex.h>
@@ -27,7 +29,8 @@ namespace {
 using namespace quelvo;
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 std::string N(std::u16string_view text) { return ToUtf8(text); }
@@ -60,7 +63,7 @@ scan::RepairOutcome Repair(FileTarget& target, const std::vector<std::u16string>
 // The file offset of a key's record (hivex's handles are file offsets).
 std::size_t KeyOffset(const std::string& image, const std::vector<const char*>& path)
 {
-    TempDir dir;
+    ScratchFolder dir;
     WriteBytes(dir / "h", image);
     hive_h* h = hivex_open((dir / "h").c_str(), 0);
     hive_node_h node = hivex_root(h);
@@ -138,7 +141,7 @@ protected:
 
     static std::string* stateA;
     static std::string* stateB;
-    TempDir dir;
+    ScratchFolder dir;
     fs::path backups;
 };
 std::string* OfflineInstallation::stateA = nullptr;
@@ -249,7 +252,7 @@ TEST_F(OfflineInstallation, shouldShowAHiveItCannotRecoverAsOutOfDateAndNeverWri
 TEST_F(OfflineInstallation, shouldRefuseToWriteIntoAHibernatedWindowsAndSayWhatToDo)
 {
     for (const char* header : {"HIBR", "hibr", "HiBr"}) {
-        TempDir here;
+        ScratchFolder here;
         backups = here / "backups";
         WriteInstallation(here / "win", *stateA);
         WriteBytes(here / "win" / (header[0] == 'H' ? "HIBERFIL.SYS" : "hiberfil.sys"),
@@ -317,7 +320,7 @@ TEST_F(OfflineInstallation, shouldNameDamagedHivesAndNeverWriteThem)
          "at HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\docfile\\Shell\\Open\\Command (its sub-keys lead back"},
     };
     for (const Case& c : cases) {
-        TempDir here;
+        ScratchFolder here;
         backups = here / "backups";
         std::string bytes = *stateA;
         c.damage(bytes);

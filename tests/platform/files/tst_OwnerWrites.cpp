@@ -5,13 +5,17 @@
 
 #include "platform/files/FileIo.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
+#include "tests/support/OtherUser.h"
 #include "platform/Text.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/RegRestore.h"
 #include "platform/files/SystemRegStore.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 #include "platform/files/WineServer.h"
+#include "platform/files/RegBackup.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +32,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 struct Owner {
@@ -79,7 +84,7 @@ protected:
 
     std::unique_ptr<SystemRegStore> Open() { return OpenWineStore(file); }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path prefix, file, secret;
     std::string original;
 };
@@ -291,7 +296,7 @@ TEST(OwnerWritesWine, shouldLeaveTheOwnersWineReadingItsRegistry)
         GTEST_SKIP() << "needs root to write into another user's prefix";
     if (std::system("command -v wine >/dev/null 2>&1 && command -v setpriv >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "wine or setpriv is not installed";
-    TempDir dir;
+    ScratchFolder dir;
     fs::permissions(dir.Path(), fs::perms(0755));
     const fs::path home = dir / "home";
     fs::create_directories(home);

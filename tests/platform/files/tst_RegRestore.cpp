@@ -1,12 +1,16 @@
 #include "platform/files/RegRestore.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
 #include "platform/files/HiveStore.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/SystemRegStore.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
+#include "platform/files/RegBackup.h"
 
 #include <gtest/gtest.h>
 #include <hivex.h>
@@ -17,7 +21,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 std::string Utf16File(std::u16string_view text) { return EncodeUtf16Le(text); }
@@ -129,7 +134,7 @@ protected:
         return RestoreIntoWinePrefix(file, Read(backupBytes), options);
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path file;
     std::string before;
 };
@@ -290,7 +295,7 @@ protected:
         return ReadBytes(backup->File());
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path file;
     std::string before;
 };
@@ -366,7 +371,7 @@ TEST_F(HiveRestoreTest, shouldRestoreIntoTheHiveOfTheChosenInstallation)
 
 TEST(RegRestoreList, shouldListEachBackupWithItsDateAndTopKeys)
 {
-    TempDir dir;
+    ScratchFolder dir;
     const std::u16string body = std::u16string(kHeader)
         + u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.a\\shell]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.a]\r\n@=\"x\"\r\n\r\n"
           u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.b]\r\n\r\n";

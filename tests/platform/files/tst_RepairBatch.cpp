@@ -2,12 +2,17 @@
 // reasons they give when a repair cannot be written.
 
 #include "platform/files/HiveStore.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/SystemRegStore.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
+#include "tests/support/HiveBuilder.h"
 #include "platform/Text.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
+#include "platform/files/RegBackup.h"
+#include "regfile/RegFileRead.h"
 
 #include <gtest/gtest.h>
 #include <hivex.h>
@@ -16,7 +21,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 // Counts the files a store writes (each replacement makes one temporary
@@ -79,7 +85,7 @@ protected:
         store->SetBackup(backup);
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path file;
     std::string original;
     std::unique_ptr<SystemRegStore> store;
@@ -280,7 +286,7 @@ protected:
         return s;
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path file;
     std::string original;
     std::unique_ptr<HiveStore> store;

@@ -5,12 +5,14 @@
 #include "platform/HostTarget.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/files/HiveStore.h"
-#include "platform/files/SystemRegFile.h"
+#include "regfile/SystemRegFile.h"
 #include "platform/files/SystemRegStore.h"
 #include "scan/Unit_QLV_func_Registry.h"
 #include "scan/Unit_QLV_func_Repair.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/HiveBuilder.h"
 #include "ScanOutcomes.h"
 #include "platform/Text.h"
 
@@ -24,7 +26,8 @@ namespace {
 using namespace quelvo;
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 // Extension -> (file type named by its default value, spelling of the type key).
@@ -119,7 +122,7 @@ protected:
         active.emplace(*target);
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     std::unique_ptr<RegistryStore> store;
     std::optional<HostTarget> target;
     std::optional<ScopedActiveTarget> active;
@@ -163,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(EachStore, StoreCase, ::testing::Values("memory", "syst
 // reason on every row when that write is refused.
 TEST(RepairExtensions, shouldReportEveryRowFailedWithTheStoresReasonWhenTheCommitIsRefused)
 {
-    TempDir dir;
+    ScratchFolder dir;
     WriteBytes(dir / "system.reg", SystemRegWithAssociations());
     std::u16string error;
     auto store = SystemRegStore::Open(dir / "system.reg", &error);

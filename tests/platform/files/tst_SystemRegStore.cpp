@@ -1,10 +1,14 @@
 #include "platform/files/SystemRegStore.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
 #include "platform/Text.h"
-#include "platform/files/RegExport.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/RegFileWrite.h"
+#include "regfile/TreeDump.h"
 #include "platform/files/WineServer.h"
+#include "platform/files/RegBackup.h"
+#include "regfile/RegFileRead.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +23,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 // The file with every block whose key line starts with one of `keys` cut out.
@@ -53,7 +58,7 @@ protected:
 
     std::unique_ptr<SystemRegStore> Open() { return OpenWineStore(file); }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path file;
     std::string original;
     std::unique_ptr<SystemRegStore> store;
@@ -140,7 +145,7 @@ TEST(SystemRegStoreLinks, shouldNeverRemoveKeysThroughASymbolicLink)
     const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\.lnkd\\\\Sub] 1\n#link\n"
                              "\"SymbolicLinkValue\"=hex(6):" + target + "\n\n[Software\\\\Classes\\\\Target\\\\Child] 1\n@=\"keep\"\n"
                              "\n[Software\\\\Classes\\\\Loop] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" + target.substr(0, target.size() - 42) + "\n";
-    TempDir dir;
+    ScratchFolder dir;
     WriteBytes(dir / "system.reg", text);
     std::u16string error;
     auto store = SystemRegStore::Open(dir / "system.reg", &error);
@@ -256,7 +261,7 @@ TEST(SystemRegStoreWineServer, shouldRefuseWhileThePrefixWineserverRuns)
 {
     if (std::system("command -v wineserver >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "wineserver is not installed";
-    TempDir dir;
+    ScratchFolder dir;
     const fs::path prefix = dir / "pfx";
     fs::create_directories(prefix);
     const std::string original = ReadBytes(DataFile("system.reg"));

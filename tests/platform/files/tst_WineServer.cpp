@@ -1,8 +1,10 @@
 #include "platform/files/WineServer.h"
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/OtherUser.h"
 #include "platform/Text.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/RegRestore.h"
 #include "platform/files/SystemRegStore.h"
 
@@ -16,7 +18,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 // A prefix of another user (when the test runs as root, as CI does), checked
@@ -94,7 +97,7 @@ protected:
         EXPECT_FALSE(IsWineServerRunning(prefix));
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path prefix;
     std::string leaf;
     std::vector<fs::path> made;

@@ -3,7 +3,7 @@
 #include "RunWorker.h"
 
 #include "platform/Text.h"
-#include "platform/files/TreeDump.h"
+#include "regfile/TreeDump.h"
 
 #include <algorithm>
 #include <mutex>
@@ -48,7 +48,7 @@ int OnOutcome(const char16_t* name, const char16_t* path, std::int32_t type)
 
 std::string CanonicalClassesTree(platform::RegistryStore& store)
 {
-    return platform::files::DumpStoreTree(store, u"SOFTWARE\\Classes");
+    return regfile::DumpStoreTree(store, u"SOFTWARE\\Classes");
 }
 
 std::string CanonicalScan()

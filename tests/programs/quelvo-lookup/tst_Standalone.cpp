@@ -1,7 +1,7 @@
 // quelvo-lookup as a process: it serves on the address given, stops on
 // SIGTERM, and a bad option is a message and exit status 2.
 
-#include "HttpClient.h"
+#include "tests/support/HttpClient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 // quelvo-restore as a user runs it, against input it must not trust: the
 // program itself in a child process, its output, exit status and peak memory.
 
-#include "FilesTestSupport.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
 #include "platform/Text.h"
-#include "platform/files/RegExport.h"
+#include "regfile/RegFileWrite.h"
 #include "platform/files/RegRestore.h"
 #include "platform/files/SystemRegStore.h"
 
@@ -22,7 +23,8 @@ namespace {
 
 using namespace quelvo::platform;
 using namespace quelvo::platform::files;
-using namespace quelvo::platform::files::test;
+using namespace quelvo::regfile;
+using namespace quelvo::test;
 namespace fs = std::filesystem;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -124,7 +126,7 @@ protected:
         EXPECT_TRUE(ReadBytes(prefix / "system.reg") == original) << "the target changed";
     }
 
-    TempDir dir;
+    ScratchFolder dir;
     fs::path prefix;
     std::string original;
 };

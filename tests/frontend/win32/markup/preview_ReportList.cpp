@@ -2,7 +2,7 @@
 // under Xvfb; with "browser" after the seconds, the lookup page's browser
 // where it cannot start. Runs for the seconds given (default 5), then exits.
 
-#include "Win32TestUtil.h"
+#include "tests/support/Win32Canvas.h"
 
 #include "frontend/win32/markup/Win32MarkupLabel.h"
 #include "frontend/win32/markup/Win32MarkupList.h"

@@ -1,5 +1,5 @@
 #include "FakeShellDispatch.h"
-#include "Win32TestUtil.h"
+#include "tests/support/Win32Canvas.h"
 
 #include "frontend/Services.h"
 #include "frontend/win32/DesktopShell.h"

@@ -1,4 +1,4 @@
-#include "Win32TestUtil.h"
+#include "tests/support/Win32Canvas.h"
 
 #include "frontend/Services.h"
 #include "frontend/win32/markup/GdiSurface.h"

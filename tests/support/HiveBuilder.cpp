@@ -1,8 +1,9 @@
-#include "HiveTestSupport.h"
+#include "tests/support/HiveBuilder.h"
 
-#include "FilesTestSupport.h"
-#include "platform/files/HiveImage.h"
-#include "platform/files/Marvin32.h"
+#include "regfile/HiveHeader.h"
+#include "regfile/Marvin32.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <hivex.h>
 #include <lzma.h>
@@ -10,9 +11,10 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace quelvo::platform::files::test {
+namespace quelvo::test {
 
 namespace fs = std::filesystem;
+namespace hive = regfile::hive;
 
 namespace {
 
@@ -42,9 +44,67 @@ std::string Unxz(const std::string& compressed)
 
 void Put32(std::string& s, std::size_t at, std::uint32_t v) { hive::PutLe32(s.data() + at, v); }
 
-void FixChecksum(std::string& hive) { Put32(hive, 508, hive::BaseBlockChecksum(hive)); }
 
 }  // namespace
+
+void WriteEmptyHive(const fs::path& file)
+{
+    std::string hive(8192, '\0');
+    const auto put16 = [&](std::size_t at, std::uint16_t v) {
+        hive[at] = char(v);
+        hive[at + 1] = char(v >> 8);
+    };
+    // Base block.
+    hive.replace(hive::kSignatureAt, 4, "regf");
+    Put32(hive, hive::kMajorVersionAt, 1);
+    Put32(hive, hive::kMinorVersionAt, 3);
+    Put32(hive, hive::kFileTypeAt, hive::kFileTypeHive);
+    Put32(hive, 0x20, 1);                    // file format: direct memory load
+    Put32(hive, hive::kRootCellAt, 0x20);    // relative to the first hbin
+    Put32(hive, hive::kBinsSizeAt, 0x1000);
+    Put32(hive, 0x2C, 1);                    // clustering factor
+    hive::SetSequenceNumbers(hive.data(), 1, 1);
+
+    const std::size_t bin = 0x1000;
+    hive.replace(bin, 4, "hbin");
+    Put32(hive, bin + 4, 0);       // offset of this hbin
+    Put32(hive, bin + 8, 0x1000);  // its size
+
+    // Root nk cell at 0x20: 4 (size) + 76 (fields) + 4 (name) = 84, rounded to 88.
+    const std::size_t nk = bin + 0x20;
+    const std::uint32_t skOffset = 0x20 + 88;
+    Put32(hive, nk, std::uint32_t(-88));
+    hive.replace(nk + 4, 2, "nk");
+    put16(nk + 6, 0x2C);                 // hive entry, no delete, compressed name
+    Put32(hive, nk + 0x14, 0);           // parent
+    Put32(hive, nk + 0x18, 0);           // sub-keys
+    Put32(hive, nk + 0x1C, 0);           // volatile sub-keys
+    Put32(hive, nk + 0x20, 0xFFFFFFFF);  // sub-key list
+    Put32(hive, nk + 0x24, 0xFFFFFFFF);  // volatile list
+    Put32(hive, nk + 0x28, 0);           // values
+    Put32(hive, nk + 0x2C, 0xFFFFFFFF);  // value list
+    Put32(hive, nk + 0x30, skOffset);    // security
+    Put32(hive, nk + 0x34, 0xFFFFFFFF);  // class name
+    put16(nk + 0x4C, 4);                 // name length
+    hive.replace(nk + 0x50, 4, "ROOT");
+
+    // Security cell: a self-relative descriptor without owner, group or ACLs.
+    const std::size_t sk = bin + skOffset;
+    Put32(hive, sk, std::uint32_t(-48));
+    hive.replace(sk + 4, 2, "sk");
+    Put32(hive, sk + 8, skOffset);   // flink
+    Put32(hive, sk + 12, skOffset);  // blink
+    Put32(hive, sk + 16, 1);         // reference count
+    Put32(hive, sk + 20, 20);        // descriptor size
+    hive[sk + 24] = 1;               // revision
+    put16(sk + 26, 0x8000);          // self-relative
+
+    // The rest of the hbin is one free cell.
+    const std::size_t free = sk + 48;
+    Put32(hive, free, std::uint32_t(bin + 0x1000 - free));
+
+    WriteBytes(file, hive);
+}
 
 bool UnpackRealSet(const std::string& set, const fs::path& into)
 {
@@ -65,14 +125,12 @@ std::string RealSetsMissing()
     return std::string("the real hives are not at ") + QUELVO_HIVE_DATA + " (a checkout without ../shared/data)";
 }
 
-std::uint32_t SecondarySequence(std::string_view hive) { return hive::Le32(hive.data() + 8); }
-std::uint32_t BinsSize(std::string_view hive) { return hive::Le32(hive.data() + 40); }
+std::uint32_t SecondarySequence(std::string_view hive) { return hive::Le32(hive.data() + hive::kSecondarySequenceAt); }
+std::uint32_t BinsSize(std::string_view hive) { return hive::Le32(hive.data() + hive::kBinsSizeAt); }
 
 std::string WithSequenceNumbers(std::string hive, std::uint32_t primary, std::uint32_t secondary)
 {
-    Put32(hive, 4, primary);
-    Put32(hive, 8, secondary);
-    FixChecksum(hive);
+    hive::SetSequenceNumbers(hive.data(), primary, secondary);
     return hive;
 }
 
@@ -90,11 +148,9 @@ std::vector<HivePage> ChangedPages(std::string_view from, std::string_view to)
 
 std::string NewFormatLog(std::string_view hive, std::uint32_t sequence, const std::vector<LogEntrySpec>& entries)
 {
-    std::string log(hive.substr(0, 512));
-    Put32(log, 4, sequence);
-    Put32(log, 8, sequence);
-    Put32(log, 28, 6);
-    FixChecksum(log);
+    std::string log(hive.substr(0, hive::kHeaderPartSize));
+    Put32(log, hive::kFileTypeAt, hive::kFileTypeNewLog);
+    hive::SetSequenceNumbers(log.data(), sequence, sequence);
     for (const LogEntrySpec& wanted : entries) {
         std::string body;
         for (const auto& [offset, bytes] : wanted.pages) {
@@ -104,23 +160,19 @@ std::string NewFormatLog(std::string_view hive, std::uint32_t sequence, const st
         }
         for (const auto& page : wanted.pages)
             body += page.second;
-        const std::size_t size = (40 + body.size() + 511) / 512 * 512;
-        std::string entry = "HvLE" + std::string(36, '\0') + body;
+        const std::size_t size = (hive::kEntryHeaderSize + body.size() + 511) / 512 * 512;
+        std::string entry = "HvLE" + std::string(hive::kEntryHeaderSize - 4, '\0') + body;
         entry.resize(size, '\0');
-        Put32(entry, 4, std::uint32_t(size));
-        Put32(entry, 12, wanted.sequence);
-        Put32(entry, 16, wanted.binsSize);
-        Put32(entry, 20, std::uint32_t(wanted.pages.size()));
+        Put32(entry, hive::kEntrySizeAt, std::uint32_t(size));
+        Put32(entry, hive::kEntrySequenceAt, wanted.sequence);
+        Put32(entry, hive::kEntryBinsSizeAt, wanted.binsSize);
+        Put32(entry, hive::kEntryPageCountAt, std::uint32_t(wanted.pages.size()));
         auto hash = [&](std::size_t from, std::size_t length) {
             return hive::Marvin32(reinterpret_cast<const unsigned char*>(entry.data()) + from, length,
                                   hive::kLogEntrySeed);
         };
-        const std::uint64_t first = hash(40, size - 40);
-        Put32(entry, 24, std::uint32_t(first));
-        Put32(entry, 28, std::uint32_t(first >> 32));
-        const std::uint64_t second = hash(0, 32);
-        Put32(entry, 32, std::uint32_t(second));
-        Put32(entry, 36, std::uint32_t(second >> 32));
+        hive::PutLe64(entry.data() + hive::kEntryHash1At, hash(hive::kEntryHeaderSize, size - hive::kEntryHeaderSize));
+        hive::PutLe64(entry.data() + hive::kEntryHash2At, hash(0, 32));
         log += entry;
     }
     return log;
@@ -157,7 +209,7 @@ DirtyHive MakeDirtyHive(const std::string& before, const std::string& after)
 
 std::string ChangeClassesHive(const std::string& hive, const ClassesChange& change)
 {
-    TempDir dir;
+    ScratchFolder dir("quelvo-hive");
     const fs::path file = dir / "SOFTWARE";
     if (hive.empty())
         WriteEmptyHive(file);
@@ -210,4 +262,4 @@ fs::path WriteInstallation(const fs::path& root, const std::string& software, co
     return hive;
 }
 
-}  // namespace quelvo::platform::files::test
+}  // namespace quelvo::test

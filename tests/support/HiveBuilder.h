@@ -1,9 +1,10 @@
 #pragma once
 
-// Hives, transaction logs and offline installations for tests: the real
-// sets of ../shared/data/hives unpacked, and dirty hives made here, whose
-// logs are written in Windows' own new format (HvLE entries with both
-// Marvin32 hashes), so that recovery meets them as it meets a real disk.
+// Hives, transaction logs and offline installations for tests: empty hives
+// made from nothing, the real sets of ../shared/data/hives unpacked, and
+// dirty hives made here, whose logs are written in Windows' own new format
+// (HvLE entries with both Marvin32 hashes), so that recovery meets them as
+// it meets a real disk.
 
 #include <cstdint>
 #include <filesystem>
@@ -12,7 +13,11 @@
 #include <utility>
 #include <vector>
 
-namespace quelvo::platform::files::test {
+namespace quelvo::test {
+
+// A valid, empty registry hive: the base block and one hbin holding the root
+// key (named "ROOT") and its security cell. hivex cannot make one.
+void WriteEmptyHive(const std::filesystem::path& file);
 
 // The folder of a real set ("yarp-NewDirtyHive1") unpacked into `into`
 // (every FILE.xz as FILE); false when the data is not beside the project.
@@ -71,4 +76,4 @@ std::filesystem::path WriteInstallation(const std::filesystem::path& root, const
                                         const std::string& log1 = {}, const std::string& log2 = {});
 std::filesystem::path HivePath(const std::filesystem::path& root);
 
-}  // namespace quelvo::platform::files::test
+}  // namespace quelvo::test
