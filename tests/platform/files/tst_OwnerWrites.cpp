@@ -5,23 +5,26 @@
 
 #include "platform/files/FileIo.h"
 
-#include "tests/support/Bytes.h"
-#include "tests/support/ScratchFolder.h"
-#include "tests/support/Stores.h"
-#include "tests/support/OtherUser.h"
 #include "platform/Text.h"
-#include "regfile/RegFileWrite.h"
+#include "platform/files/HiveStore.h"
+#include "platform/files/RegBackup.h"
 #include "platform/files/RegRestore.h"
 #include "platform/files/SystemRegStore.h"
-#include "regfile/TreeDump.h"
 #include "platform/files/WineServer.h"
-#include "platform/files/RegBackup.h"
+#include "regfile/RegFileWrite.h"
+#include "regfile/TreeDump.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/HiveBuilder.h"
+#include "tests/support/OtherUser.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/Stores.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -287,6 +290,152 @@ TEST_F(OwnerWritesTest, shouldHoldAgainstTheOwnerRacingEveryReplacement)
     }
 }
 
+// Between a restore's check and its write the target folder's owner puts,
+// in place of the registry file, a link to a file of the same kind that
+// only root may read. Nothing of that file is read (no open, no read of it
+// at all) or written, and nothing is written into the target either: the
+// restore writes only over the file it read and checked. The other way
+// round, the store read root's file through the owner's link, and the owner
+// puts their own file back before the write: nothing of root's file reaches
+// the owner's folder.
+TEST_F(OwnerWritesTest, shouldNeitherReadNorWriteAFileSwappedInAfterTheCheck)
+{
+    struct Case {
+        const char* name;
+        ReplaceStep swapAt;  // before the name is resolved, or just before the rename
+        bool hive;
+        bool linkedFirst;  // the link is there when the store reads, the owner's file comes back
+    };
+    const Case cases[] = {
+        {"hive, before resolving", ReplaceStep::Resolve, true, false},
+        {"hive, before renaming", ReplaceStep::Rename, true, false},
+        {"system.reg, before resolving", ReplaceStep::Resolve, false, false},
+        {"system.reg, before renaming", ReplaceStep::Rename, false, false},
+        {"hive read through the link, the owner's back", ReplaceStep::Resolve, true, true},
+        {"system.reg read through the link, the owner's back", ReplaceStep::Resolve, false, true},
+    };
+    const std::string rootsHive = ChangeClassesHive({}, {{{".secret", "rootfile"}}, {}, {}});
+    const std::string ownersHive = ChangeClassesHive({}, {{{".a", "afile"}}, {}, {}});
+    const std::u16string body = u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.back]\r\n@=\"x\"\r\n\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder here;
+        fs::permissions(here.Path(), fs::perms(0755));
+        // The other file: root's own, in root's own folder.
+        fs::create_directories(here / "root-only");
+        fs::permissions(here / "root-only", fs::perms(0700));
+        const fs::path rootsFile = here / "root-only" / (c.hive ? "SOFTWARE" : "system.reg");
+        const std::string rootsBytes = c.hive ? rootsHive : ReadBytes(DataFile("system.reg"));
+        WriteBytes(rootsFile, rootsBytes);
+        fs::permissions(rootsFile, fs::perms(0600));
+
+        // The target, all of it the other user's.
+        fs::path file;
+        if (c.hive) {
+            file = WriteInstallation(here / "win", ownersHive);
+            ChownTree(here / "win", kOtherUid, kOtherGid);
+        } else {
+            file = MakeOtherUsersPrefix(here) / "system.reg";
+        }
+        const std::string ownersBytes = ReadBytes(file);
+        const Owner owners = OwnerOf(file);
+        // The owner's moves: a link to root's file, or their own file, renamed over the name.
+        const auto putInPlace = [&](bool link) {
+            EXPECT_EQ(WaitChild(ForkAs(kOtherUid, kOtherGid, [&] {
+                          const fs::path made = file.parent_path() / ".swap";
+                          const bool ok = link ? ::symlink(rootsFile.c_str(), made.c_str()) == 0
+                                               : ::link((file.parent_path() / ".own").c_str(), made.c_str()) == 0;
+                          return ok && ::rename(made.c_str(), file.c_str()) == 0 ? 0 : 1;
+                      })),
+                      0);
+        };
+        if (c.linkedFirst) {
+            ASSERT_EQ(::link(file.c_str(), (file.parent_path() / ".own").c_str()), 0);
+            putInPlace(true);
+        }
+        std::unique_ptr<TreeStore> store;
+        const auto swap = [&](ReplaceStep step) {
+            if (step == c.swapAt)
+                putInPlace(!c.linkedFirst);
+            return true;
+        };
+        std::u16string error;
+        if (c.hive) {
+            auto hive = HiveStore::Open(file, &error);
+            ASSERT_TRUE(hive) << ToUtf8(error);
+            hive->SetReplaceHook(swap);
+            store = std::move(hive);
+        } else {
+            auto wine = OpenWineStore(file);
+            wine->SetReplaceHook(swap);
+            store = std::move(wine);
+        }
+        RegBackupContents backup;
+        ASSERT_TRUE(ReadRegBackup(EncodeUtf16Le(body), &backup, &error)) << ToUtf8(error);
+
+        // From here on, whatever root does with the other file shows.
+        const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        ASSERT_GE(::inotify_add_watch(watch, rootsFile.c_str(), IN_OPEN | IN_ACCESS | IN_MODIFY | IN_ATTRIB), 0);
+        const RestoreResult result = store->AddKeys(backup);
+        alignas(inotify_event) char events[4096];
+        const ssize_t seen = ::read(watch, events, sizeof events);
+        ::close(watch);
+
+        EXPECT_FALSE(result.Ok());
+        EXPECT_TRUE(result.restored.empty());
+        EXPECT_LT(seen, 0) << "the other file was opened, read or changed";
+        EXPECT_TRUE(ReadBytes(rootsFile) == rootsBytes);
+        ExpectOwner(rootsFile, 0, 0, 0600);
+        if (c.linkedFirst) {
+            fs::remove(file.parent_path() / ".own");
+            EXPECT_TRUE(ReadBytes(file) == ownersBytes) << "root's file reached the owner's folder";
+            ExpectOwner(file, owners.uid, owners.gid, owners.mode);
+        } else {
+            EXPECT_TRUE(fs::is_symlink(file)) << "something was put in place of the owner's link";
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1)
+            << "a new file was left in the target's folder";
+        EXPECT_EQ(std::distance(fs::directory_iterator(here / "root-only"), fs::directory_iterator()), 1);
+    }
+}
+
+// The prefix's owner running Wine: as that user, in an environment of its
+// own alone (nothing of the test runner's: no TMPDIR, XDG_RUNTIME_DIR,
+// DISPLAY or WINE* setting of root's reaches it, any of which can make Wine
+// as another user quit at once), with the server folder Debian's Wine makes
+// under TMPDIR inside the test's own folder. Wine's output goes to a log
+// that a failure shows.
+class OwnersWine {
+public:
+    explicit OwnersWine(const fs::path& home) : m_home(home), m_prefix(home / "pfx"), m_log(home / "wine.log")
+    {
+        fs::create_directories(home / "tmp");
+        ChownTree(home, kOtherUid, kOtherGid);
+    }
+    ~OwnersWine() { Run("wineserver -k; wineserver -w"); }
+    OwnersWine(const OwnersWine&) = delete;
+    OwnersWine& operator=(const OwnersWine&) = delete;
+
+    const fs::path& Prefix() const { return m_prefix; }
+    // The exit status of a shell command run as the owner.
+    int Run(const std::string& command) const
+    {
+        const std::string line = "setpriv --reuid=" + std::to_string(kOtherUid) + " --regid="
+            + std::to_string(kOtherGid) + " --clear-groups env -i HOME='" + m_home.string()
+            + "' USER=nobody LOGNAME=nobody PATH=/usr/bin:/bin TMPDIR='" + (m_home / "tmp").string() + "' WINEPREFIX='"
+            + m_prefix.string() + "' WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= sh -c '" + command + "' >>'"
+            + m_log.string() + "' 2>&1";
+        const int status = std::system(line.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    int Query(const std::string& key) const { return Run("wine reg query \"HKLM\\\\Software\\\\Classes\\\\" + key + "\""); }
+    std::string Log() const { return "Wine's output:\n" + ReadBytes(m_log); }
+
+private:
+    fs::path m_home, m_prefix, m_log;
+};
+
 // The prefix's own Wine, run as its owner, still reads its registry after
 // root repaired it and after root restored the backup; while the owner's
 // wineserver runs, root writes nothing.
@@ -298,39 +447,26 @@ TEST(OwnerWritesWine, shouldLeaveTheOwnersWineReadingItsRegistry)
         GTEST_SKIP() << "wine or setpriv is not installed";
     ScratchFolder dir;
     fs::permissions(dir.Path(), fs::perms(0755));
-    const fs::path home = dir / "home";
-    fs::create_directories(home);
-    ChownTree(home, kOtherUid, kOtherGid);
-    const fs::path prefix = home / "pfx";
-    const std::string asOwner = "setpriv --reuid=" + std::to_string(kOtherUid) + " --regid="
-        + std::to_string(kOtherGid) + " --clear-groups env HOME='" + home.string() + "' WINEPREFIX='"
-        + prefix.string() + "' WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= ";
-    const auto run = [&](const std::string& command) { return std::system((asOwner + command).c_str()); };
-    const auto query = [&](const std::string& key) {
-        return run("wine reg query 'HKLM\\Software\\Classes\\" + key + "' >/dev/null 2>&1");
-    };
-    struct StopServer {
-        std::function<int(const std::string&)> run;
-        ~StopServer() { run("wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1"); }
-    } stopOnExit{run};
-    ASSERT_EQ(run("wineboot -i >/dev/null 2>&1"), 0);
-    ASSERT_EQ(run("wineserver -w"), 0);
+    const OwnersWine wine(dir / "home");
+    const fs::path prefix = wine.Prefix();
+    const auto run = [&](const std::string& command) { return wine.Run(command); };
+    const auto query = [&](const std::string& key) { return wine.Query(key); };
+    ASSERT_EQ(run("wineboot -i"), 0) << wine.Log();
+    ASSERT_EQ(run("wineserver -w"), 0) << wine.Log();
     const fs::path file = prefix / "system.reg";
     const Owner before = OwnerOf(file);
     ASSERT_EQ(before.uid, kOtherUid);
     const auto size = fs::file_size(file);
 
-    // While the owner's wineserver runs, root's repair is refused.
-    ASSERT_EQ(run("wineserver -p >/dev/null 2>&1"), 0);
-    bool running = false;
-    for (int i = 0; i < 100 && !(running = IsWineServerRunning(prefix)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(running);
+    // While the owner's wineserver runs, root's repair is refused. The
+    // server holds its lock once it answers (wineserver -p returns before).
+    ASSERT_EQ(run("wineserver -p && wine cmd /c exit 0"), 0) << wine.Log();
+    EXPECT_TRUE(IsWineServerRunning(prefix));
     std::u16string error;
     auto busy = SystemRegStore::Open(file, &error);
     ASSERT_TRUE(busy) << ToUtf8(error);
     EXPECT_EQ(busy->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.ini"), kAccessDenied);
-    ASSERT_EQ(run("wineserver -k >/dev/null 2>&1; wineserver -w"), 0);
+    ASSERT_EQ(run("wineserver -k; wineserver -w"), 0) << wine.Log();
 
     auto store = SystemRegStore::Open(file, &error);
     ASSERT_TRUE(store) << ToUtf8(error);
