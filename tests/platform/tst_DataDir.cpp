@@ -1,5 +1,7 @@
 #include "platform/DataDir.h"
 
+#include "tests/support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -17,20 +19,16 @@ class DataDirTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A folder of this test's own (mkdtemp is not on every platform).
-        std::random_device random;
-        do
-            root = fs::temp_directory_path() / ("quelvo-datadir-" + std::to_string(random()));
-        while (!fs::create_directory(root));
+        root = scratch.Path();
         fs::create_directories(root / "bin");
         fs::create_directories(root / "share" / "quelvo");
         bin = root.u16string() + u"/bin/";
         share = root.u16string() + u"/share/quelvo/";
     }
-    void TearDown() override { fs::remove_all(root); }
 
     static void Touch(const fs::path& file) { std::ofstream(file) << "x"; }
 
+    quelvo::test::ScratchFolder scratch{"quelvo-datadir"};
     fs::path root;
     std::u16string bin;
     std::u16string share;

@@ -1,5 +1,7 @@
 #include "platform/DesktopSession.h"
 
+#include "tests/support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using quelvo::test::ScratchFolder;
+
 EnvironmentReader Reader(const std::map<std::string, std::string>& values)
 {
     return [values](const char* name) -> const char* {
@@ -38,24 +42,6 @@ bool HasName(const std::vector<std::string>& entries, const std::string& name)
 {
     return std::any_of(entries.begin(), entries.end(), [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
 }
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quelvo-session-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 void MakeSocket(const fs::path& path)
 {
@@ -110,7 +96,7 @@ TEST(DesktopSession, FindsTheInvokingUserOnlyWhenRunningAsRoot)
 
 TEST(DesktopSession, GivesTheSessionOnlyWhatIsTheUsersAndWhatChoosesHowThingsOpen)
 {
-    TempFolder temp;
+    ScratchFolder temp("quelvo-session");
     const std::optional<DesktopUser> me = DesktopUserFor(getuid());
     ASSERT_TRUE(me);
     DesktopUser user = *me;
@@ -190,7 +176,7 @@ TEST(DesktopSession, StartsTheProgramAsTheUserWithNothingOfRootsLeft)
         GTEST_SKIP() << "needs root";
     const std::optional<DesktopUser> nobody = DesktopUserFor(65534);
     ASSERT_TRUE(nobody);
-    TempFolder temp;
+    ScratchFolder temp("quelvo-session");
     fs::permissions(temp.Path(), fs::perms::all, fs::perm_options::replace);
     const fs::path out = temp.Path() / "out";
     const std::string script = "exec >" + out.string() + ".part; id -u; id -g; id -G; echo \"ppid $PPID\"; "

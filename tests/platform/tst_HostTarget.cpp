@@ -1,6 +1,7 @@
 #include "platform/HostTarget.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/Text.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +18,7 @@ class HostTargetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        root = fs::temp_directory_path()
-             / ("quelvo-host-" + std::to_string(stamp) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
+        root = scratch.Path();
         Touch("Program Files/Foo/foo.exe");
         Touch("ProgramData/x.txt");
         Touch("windows/notepad.exe");
@@ -30,7 +28,6 @@ protected:
                                                {u"ProgramFiles", u"C:\\Program Files"}},
                        HostTarget::Drives{{u'C', root}});
     }
-    void TearDown() override { fs::remove_all(root); }
 
     void Touch(const std::string& relative)
     {
@@ -55,6 +52,7 @@ protected:
         return out;
     }
 
+    quelvo::test::ScratchFolder scratch{"quelvo-host"};
     fs::path root;
     MemoryRegistry registry;
     std::optional<HostTarget> target;

@@ -6,11 +6,11 @@
 
 #include "platform/HostTarget.h"
 #include "platform/MemoryRegistry.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <chrono>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -21,14 +21,7 @@ class ScanFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        std::string folder = "quelvo-scan-" + std::to_string(stamp) + "-" + info->test_suite_name() + "-" + info->name();
-        for (char& c : folder)
-            c = c == '/' ? '_' : c;  // parameterised tests have "/" in their names
-        driveC = std::filesystem::temp_directory_path() / folder;
-        std::filesystem::remove_all(driveC);
-        std::filesystem::create_directories(driveC);
+        driveC = drive.Path();
         MakeTarget({{u"SystemRoot", u"C:\\Windows"},
                     {u"ProgramFiles", u"C:\\Program Files"},
                     {u"windir", u"C:\\Windows"}});
@@ -38,8 +31,6 @@ protected:
     {
         active.reset();
         target.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(driveC, ec);
     }
 
     void MakeTarget(platform::HostTarget::Environment environment)
@@ -57,6 +48,7 @@ protected:
         std::ofstream(file) << "MZ";
     }
 
+    quelvo::test::ScratchFolder drive{"quelvo-scan"};
     std::filesystem::path driveC;
     platform::MemoryRegistry registry;
     std::optional<platform::HostTarget> target;

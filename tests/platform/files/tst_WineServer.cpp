@@ -112,10 +112,8 @@ TEST_F(WineServerOfOwnerTest, shouldSeeTheOwnersServerUnderTheOwnersTmpFolder)
 TEST_F(WineServerOfOwnerTest, shouldSeeTheServerFolderThePrefixNames)
 {
     // Debian's Wine: <prefix>/wineserver names a private folder under /tmp.
-    std::string pattern = "/tmp/wine-quelvo-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path named = pattern;
-    made.push_back(named);
+    const ScratchFolder folder("wine-quelvo-test", "/tmp");
+    const fs::path named = folder.Path();
     ChownTree(named, kOtherUid, kOtherGid);
     WriteBytes(prefix / "wineserver", named.filename().string());
     ChownTree(prefix / "wineserver", kOtherUid, kOtherGid);
