@@ -1,5 +1,5 @@
 // Compares the window's pages as the two front ends drew them (the pictures
-// FormTest.previewEveryPage saves: PNG from Qt, BMP from Win32).
+// FormTest.shouldPreviewEveryPage saves: PNG from Qt, BMP from Win32).
 //   compare_front_ends <qt folder> <win32 folder> [--max-share <percent>] [--out <folder>]
 // For every page of the Qt folder: the share of pixels whose colour differs
 // by more than 40 of 255 in some channel (outside the rectangles a

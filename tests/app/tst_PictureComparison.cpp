@@ -26,7 +26,7 @@ void Underline(QImage& image, int y, int left, int right)
 
 }  // namespace
 
-TEST(PictureComparison, countsPixelsThatDifferByMoreThanTheThresholdInAnyChannel)
+TEST(PictureComparison, shouldCountPixelsThatDifferByMoreThanTheThresholdInAnyChannel)
 {
     const QImage a = Plain(qRgb(100, 100, 100));
     QImage b = a;
@@ -42,7 +42,7 @@ TEST(PictureComparison, countsPixelsThatDifferByMoreThanTheThresholdInAnyChannel
     EXPECT_NE(d.picture.pixel(0, 0), qRgb(255, 0, 0));
 }
 
-TEST(PictureComparison, leavesMaskedRectanglesOutAndRefusesPicturesOfOtherSizes)
+TEST(PictureComparison, shouldLeaveMaskedRectanglesOutAndRefusePicturesOfOtherSizes)
 {
     const QImage a = Plain(qRgb(255, 255, 255));
     QImage b = a;
@@ -56,7 +56,7 @@ TEST(PictureComparison, leavesMaskedRectanglesOutAndRefusesPicturesOfOtherSizes)
     EXPECT_FALSE(other.sizesMatch);
 }
 
-TEST(PictureComparison, findsEachUnderlineAsOneLinkBridgingSmallGaps)
+TEST(PictureComparison, shouldFindEachUnderlineAsOneLinkBridgingSmallGaps)
 {
     QImage image = Plain(qRgb(228, 238, 249), 300, 40);
     Underline(image, 20, 50, 80);
@@ -79,7 +79,7 @@ TEST(PictureComparison, findsEachUnderlineAsOneLinkBridgingSmallGaps)
     EXPECT_EQ(LinkRuns(image, {}).size(), 2u);
 }
 
-TEST(PictureComparison, reportsALinkCutShortMissingOrExtraOnEitherSide)
+TEST(PictureComparison, shouldReportALinkCutShortMissingOrExtraOnEitherSide)
 {
     QImage qt = Plain(qRgb(255, 255, 255), 600, 100);
     Underline(qt, 20, 402, 526);  // "New Application Required"

@@ -761,7 +761,7 @@ TEST_F(FormTest, shouldStopTheWorkerWhenClosedAtAnyMoment)
 // Not a check: with QUELVO_PREVIEW_DIR set, walks a user's path through
 // every page and saves what the window shows at each stage, so that the
 // front ends can be looked at and compared side by side.
-TEST_F(FormTest, previewEveryPage)
+TEST_F(FormTest, shouldPreviewEveryPage)
 {
     const char* folder = std::getenv("QUELVO_PREVIEW_DIR");
     if (!folder || !*folder)

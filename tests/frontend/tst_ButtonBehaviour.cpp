@@ -76,7 +76,7 @@ protected:
     bool focusedAtMouseDown = true;
 };
 
-TEST(ButtonPicture, FollowsTheStateTable)
+TEST(ButtonPicture, shouldFollowTheStateTable)
 {
     const int up = 1, upFocused = 2, disabled = 4, down = 8, stayDown = 16, hot = 32;
     const int all = up | upFocused | disabled | down | stayDown | hot;
@@ -116,7 +116,7 @@ TEST(ButtonPicture, FollowsTheStateTable)
     }
 }
 
-TEST_F(ButtonBehaviourTest, MouseDownFiresFirstThenTheButtonTakesTheFocusAndShowsDown)
+TEST_F(ButtonBehaviourTest, shouldFireMouseDownFirstThenTakeTheFocusAndShowDown)
 {
     button->MouseDown(TMouseButton::mbLeft, kShift, 3, 4);
     ASSERT_EQ(downs.size(), 1u);
@@ -136,7 +136,7 @@ TEST_F(ButtonBehaviourTest, MouseDownFiresFirstThenTheButtonTakesTheFocusAndShow
     EXPECT_FALSE(host.captured);
 }
 
-TEST_F(ButtonBehaviourTest, AHiddenButtonIsNotGivenTheFocusAndSoNotPressed)
+TEST_F(ButtonBehaviourTest, shouldNeitherFocusNorPressAHiddenButton)
 {
     host.visible = false;
     Press();
@@ -147,7 +147,7 @@ TEST_F(ButtonBehaviourTest, AHiddenButtonIsNotGivenTheFocusAndSoNotPressed)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonBehaviourTest, MovingOutShowsUpAndReleasingOutsideDoesNotClick)
+TEST_F(ButtonBehaviourTest, shouldShowUpWhenMovedOutAndNotClickWhenReleasedOutside)
 {
     Press();
     button->MouseMove(40, 5);  // the column just right of the button
@@ -159,7 +159,7 @@ TEST_F(ButtonBehaviourTest, MovingOutShowsUpAndReleasingOutsideDoesNotClick)
     EXPECT_FALSE(host.captured);
 }
 
-TEST_F(ButtonBehaviourTest, MovingBackInBeforeTheReleaseShowsDownAgainAndClicks)
+TEST_F(ButtonBehaviourTest, shouldShowDownAgainAndClickWhenMovedBackInBeforeTheRelease)
 {
     Press();
     button->MouseMove(5, -1);
@@ -170,7 +170,7 @@ TEST_F(ButtonBehaviourTest, MovingBackInBeforeTheReleaseShowsDownAgainAndClicks)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(ButtonBehaviourTest, OnlyAReleaseInsideTheEdgesClicks)
+TEST_F(ButtonBehaviourTest, shouldClickOnlyOnAReleaseInsideTheEdges)
 {
     struct Case {
         int x, y, clicks;
@@ -185,7 +185,7 @@ TEST_F(ButtonBehaviourTest, OnlyAReleaseInsideTheEdgesClicks)
     }
 }
 
-TEST_F(ButtonBehaviourTest, RightAndMiddlePressesTakeTheFocusButNeverPress)
+TEST_F(ButtonBehaviourTest, shouldTakeTheFocusButNeverPressOnRightAndMiddlePresses)
 {
     for (TMouseButton which : {TMouseButton::mbRight, TMouseButton::mbMiddle}) {
         FocusLost();
@@ -200,7 +200,7 @@ TEST_F(ButtonBehaviourTest, RightAndMiddlePressesTakeTheFocusButNeverPress)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonBehaviourTest, ADoubleClickIsTwoPressesAndClicksTwice)
+TEST_F(ButtonBehaviourTest, shouldTakeADoubleClickForTwoPressesAndClickTwice)
 {
     Press();
     button->MouseUp(5, 5);
@@ -210,7 +210,7 @@ TEST_F(ButtonBehaviourTest, ADoubleClickIsTwoPressesAndClicksTwice)
     EXPECT_EQ(downs.size(), 2u);
 }
 
-TEST_F(ButtonBehaviourTest, LosingTheCaptureEndsAMousePressWithoutAClick)
+TEST_F(ButtonBehaviourTest, shouldEndAMousePressWithoutAClickWhenTheCaptureIsLost)
 {
     Press();
     button->CaptureLost();
@@ -220,7 +220,7 @@ TEST_F(ButtonBehaviourTest, LosingTheCaptureEndsAMousePressWithoutAClick)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonBehaviourTest, EnterClicksAtOnceWithoutShowingDown)
+TEST_F(ButtonBehaviourTest, shouldClickAtOnceOnEnterWithoutShowingDown)
 {
     host.focused = true;
     const int repaints = host.repaints;
@@ -232,7 +232,7 @@ TEST_F(ButtonBehaviourTest, EnterClicksAtOnceWithoutShowingDown)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(ButtonBehaviourTest, SpaceHoldsDownUntilTheRealReleaseThenClicks)
+TEST_F(ButtonBehaviourTest, shouldHoldDownOnSpaceUntilTheRealReleaseThenClick)
 {
     host.focused = true;
     EXPECT_TRUE(button->KeyDown(TButtonKey::Space));
@@ -247,7 +247,7 @@ TEST_F(ButtonBehaviourTest, SpaceHoldsDownUntilTheRealReleaseThenClicks)
     EXPECT_FALSE(button->KeyUp(false)) << "a release without a press is not the button's";
 }
 
-TEST_F(ButtonBehaviourTest, LosingTheFocusEndsASpacePressWithoutAClick)
+TEST_F(ButtonBehaviourTest, shouldEndASpacePressWithoutAClickWhenTheFocusIsLost)
 {
     host.focused = true;
     button->KeyDown(TButtonKey::Space);
@@ -258,7 +258,7 @@ TEST_F(ButtonBehaviourTest, LosingTheFocusEndsASpacePressWithoutAClick)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonBehaviourTest, APressOfOneKindIsEndedOnlyByItsOwnKind)
+TEST_F(ButtonBehaviourTest, shouldEndAPressOfOneKindOnlyByItsOwnKind)
 {
     // A mouse press is neither taken over by Space nor ended by a key release.
     Press();
@@ -279,7 +279,7 @@ TEST_F(ButtonBehaviourTest, APressOfOneKindIsEndedOnlyByItsOwnKind)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(ButtonBehaviourTest, HotShowsWhileTheMouseIsOverAndRepaintsOnlyWithAHotPicture)
+TEST_F(ButtonBehaviourTest, shouldShowHotWhileTheMouseIsOverAndRepaintOnlyWithAHotPicture)
 {
     int repaints = host.repaints;
     button->MouseEnter();
@@ -295,7 +295,7 @@ TEST_F(ButtonBehaviourTest, HotShowsWhileTheMouseIsOverAndRepaintsOnlyWithAHotPi
     EXPECT_EQ(host.repaints, repaints);
 }
 
-TEST_F(ButtonBehaviourTest, ADisabledButtonShowsItsPictureAndTakesNoInput)
+TEST_F(ButtonBehaviourTest, shouldShowTheDisabledPictureAndTakeNoInputWhenDisabled)
 {
     button->SetPresent(TBmpSlot::Disabled, true);
     button->SetEnabled(false);
@@ -323,7 +323,7 @@ TEST_F(ButtonBehaviourTest, ADisabledButtonShowsItsPictureAndTakesNoInput)
     EXPECT_EQ(button->CurrentPicture(), TButtonPicture::EmbossedUp);
 }
 
-TEST_F(ButtonBehaviourTest, DisablingEndsAPressInProgressAndGivesTheMouseBack)
+TEST_F(ButtonBehaviourTest, shouldEndAPressInProgressAndGiveTheMouseBackWhenDisabled)
 {
     Press();
     button->SetEnabled(false);
@@ -343,7 +343,7 @@ TEST_F(ButtonBehaviourTest, DisablingEndsAPressInProgressAndGivesTheMouseBack)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonBehaviourTest, AClickHandsTheModalResultToTheWindowFirst)
+TEST_F(ButtonBehaviourTest, shouldHandTheModalResultToTheWindowFirstOnAClick)
 {
     std::vector<std::size_t> seen;
     button->OnClick = [&] { seen.push_back(host.modalResults.size()); };
@@ -356,7 +356,7 @@ TEST_F(ButtonBehaviourTest, AClickHandsTheModalResultToTheWindowFirst)
     EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1}));
 }
 
-TEST_F(ButtonBehaviourTest, AHandlerMayDestroyTheButton)
+TEST_F(ButtonBehaviourTest, shouldLetAHandlerDestroyTheButton)
 {
     button->OnMouseDown = [this](TMouseButton, std::uint32_t, int, int) {
         host.button = nullptr;
@@ -377,7 +377,7 @@ TEST_F(ButtonBehaviourTest, AHandlerMayDestroyTheButton)
     EXPECT_FALSE(host.captured);
 }
 
-TEST_F(ButtonBehaviourTest, AMouseDownHandlerThatDisablesTheButtonKeepsItUp)
+TEST_F(ButtonBehaviourTest, shouldStayUpWhenAMouseDownHandlerDisablesTheButton)
 {
     button->OnMouseDown = [this](TMouseButton, std::uint32_t, int, int) { button->SetEnabled(false); };
     Press();

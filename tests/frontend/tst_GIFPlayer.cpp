@@ -42,7 +42,7 @@ std::string MakeGIF(const std::vector<FrameSpec>& frames, std::optional<int> loo
     return g;
 }
 
-TEST(GIFTiming, AFrameStaysItsDelayTimesTwelveWithMissingOrZeroAsTenAndHeldTo3To1000)
+TEST(GIFTiming, shouldShowAFrameItsDelayTimesTwelveWithMissingOrZeroAsTenAndHeldTo3To1000)
 {
     EXPECT_EQ(GIFFrameTimeMs(std::nullopt), 120);
     EXPECT_EQ(GIFFrameTimeMs(0), 120);
@@ -55,7 +55,7 @@ TEST(GIFTiming, AFrameStaysItsDelayTimesTwelveWithMissingOrZeroAsTenAndHeldTo3To
     EXPECT_EQ(GIFFrameTimeMs(65535), 12000);
 }
 
-TEST(GIFTiming, ReadsEachFramesDelayAndTheLoopCount)
+TEST(GIFTiming, shouldReadEachFramesDelayAndTheLoopCount)
 {
     const TGIFTiming timing = ReadGIFTiming(MakeGIF({{5}, {std::nullopt}, {0}}, 0));
     EXPECT_EQ(timing.Delays, (std::vector<std::optional<int>>{5, std::nullopt, 0}));
@@ -64,7 +64,7 @@ TEST(GIFTiming, ReadsEachFramesDelayAndTheLoopCount)
     EXPECT_EQ(GIFFrameTimes(timing, 4), (std::vector<int>{60, 120, 120, 120}));
 }
 
-TEST(GIFTiming, DamagedOrForeignDataGivesWhatWasReadSoFar)
+TEST(GIFTiming, shouldGiveWhatWasReadSoFarOfDamagedOrForeignData)
 {
     const std::string gif = MakeGIF({{5}, {5}}, 0);
     for (std::size_t cut = 0; cut < gif.size(); ++cut)
@@ -83,7 +83,7 @@ public:
     std::vector<int> started;
 };
 
-TEST(GIFPlayer, StepsFrameByFrameOnItsTimerWhileAnimateIsOn)
+TEST(GIFPlayer, shouldStepFrameByFrameOnItsTimerWhileAnimateIsOn)
 {
     FakeTimer timer;
     TGIFPlayer player(timer);
@@ -107,7 +107,7 @@ TEST(GIFPlayer, StepsFrameByFrameOnItsTimerWhileAnimateIsOn)
     EXPECT_EQ(player.CurrentFrame(), 0);
 }
 
-TEST(GIFPlayer, SettingAnimateToItsValueDoesNothing)
+TEST(GIFPlayer, shouldDoNothingWhenAnimateIsSetToItsValue)
 {
     FakeTimer timer;
     TGIFPlayer player(timer);
@@ -121,7 +121,7 @@ TEST(GIFPlayer, SettingAnimateToItsValueDoesNothing)
     EXPECT_EQ(timer.stops, 1);
 }
 
-TEST(GIFPlayer, PlaysAsOftenAsTheLoopCountSaysAndKeepsTheLastFrame)
+TEST(GIFPlayer, shouldPlayAsOftenAsTheLoopCountSaysAndKeepTheLastFrame)
 {
     FakeTimer timer;
     TGIFPlayer player(timer);
@@ -137,7 +137,7 @@ TEST(GIFPlayer, PlaysAsOftenAsTheLoopCountSaysAndKeepsTheLastFrame)
     EXPECT_TRUE(player.Animate());
 }
 
-TEST(GIFPlayer, ASingleFrameNeverStartsTheTimerAndNewFramesStartOver)
+TEST(GIFPlayer, shouldNeverStartTheTimerForASingleFrameAndStartOverWithNewFrames)
 {
     FakeTimer timer;
     TGIFPlayer player(timer);
@@ -158,7 +158,7 @@ TEST(GIFPlayer, ASingleFrameNeverStartsTheTimerAndNewFramesStartOver)
     EXPECT_EQ(player.CurrentFrame(), 0);
 }
 
-TEST(GIFPlayer, StopsItsTimerWhenItGoes)
+TEST(GIFPlayer, shouldStopItsTimerWhenItGoes)
 {
     FakeTimer timer;
     {

@@ -11,7 +11,7 @@
 namespace quelvo::frontend {
 namespace {
 
-TEST(IsOpenableAddress, OpensWholeWebAndMailAddresses)
+TEST(IsOpenableAddress, shouldOpenWholeWebAndMailAddresses)
 {
     for (std::u16string address : {
              u"http://example.org",
@@ -28,7 +28,7 @@ TEST(IsOpenableAddress, OpensWholeWebAndMailAddresses)
         EXPECT_TRUE(IsOpenableAddress(address)) << std::string(address.begin(), address.end());
 }
 
-TEST(IsOpenableAddress, RefusesWhatARegistryKeyNameCanCarry)
+TEST(IsOpenableAddress, shouldRefuseWhatARegistryKeyNameCanCarry)
 {
     for (std::u16string address : {
              u"",
@@ -75,7 +75,7 @@ TEST(IsOpenableAddress, RefusesWhatARegistryKeyNameCanCarry)
         EXPECT_FALSE(IsOpenableAddress(address)) << std::string(address.begin(), address.end());
 }
 
-TEST(IsOpenableAddress, RefusesControlAndNonAsciiCharacters)
+TEST(IsOpenableAddress, shouldRefuseControlAndNonAsciiCharacters)
 {
     EXPECT_FALSE(IsOpenableAddress(std::u16string(u"http://example.org/\0x", 21)));
     EXPECT_FALSE(IsOpenableAddress(u"http://example.org/\r\nx"));
@@ -84,7 +84,7 @@ TEST(IsOpenableAddress, RefusesControlAndNonAsciiCharacters)
     EXPECT_FALSE(IsOpenableAddress(u"http://example.org/\x7F"));
 }
 
-TEST(IsDesktopTarget, IsAnyTargetWithASchemeSeparatorOrMailto)
+TEST(IsDesktopTarget, shouldTakeAnyTargetWithASchemeSeparatorOrMailtoForALink)
 {
     EXPECT_TRUE(IsDesktopTarget(u"http://example.org"));
     EXPECT_TRUE(IsDesktopTarget(u".y://z"));

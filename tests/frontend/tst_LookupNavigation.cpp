@@ -10,7 +10,7 @@ constexpr char16_t kLookup[] = u"http://127.0.0.1:41234/ext/file_ext.php?ext[]=m
 
 }  // namespace
 
-TEST(LookupNavigation, ReadsTheOriginsOfWebAddressesOnly)
+TEST(LookupNavigation, shouldReadTheOriginsOfWebAddressesOnly)
 {
     EXPECT_EQ(OriginOf(u"HTTP://Lookup.Example/x"), (TOrigin{u"http", u"lookup.example", 80}));
     EXPECT_EQ(OriginOf(u"https://lookup.example"), (TOrigin{u"https", u"lookup.example", 443}));
@@ -28,7 +28,7 @@ TEST(LookupNavigation, ReadsTheOriginsOfWebAddressesOnly)
     }
 }
 
-TEST(LookupNavigation, TheViewsPageIsTheLookupAddressAndNothingElse)
+TEST(LookupNavigation, shouldShowTheLookupAddressAndNothingElseInTheViewsPage)
 {
     // As the engine may hand the same address back: escaped brackets, host
     // case, the default port, a fragment.
@@ -53,7 +53,7 @@ TEST(LookupNavigation, TheViewsPageIsTheLookupAddressAndNothingElse)
     }
 }
 
-TEST(LookupNavigation, RedirectsFramesAndResourcesStayWithinTheLookupOrigin)
+TEST(LookupNavigation, shouldKeepRedirectsFramesAndResourcesWithinTheLookupOrigin)
 {
     for (TLoadKind kind : {TLoadKind::Redirect, TLoadKind::Frame, TLoadKind::Resource}) {
         EXPECT_TRUE(EmbeddedViewMayLoad(kLookup, u"http://127.0.0.1:41234/style.css", kind));
@@ -70,7 +70,7 @@ TEST(LookupNavigation, RedirectsFramesAndResourcesStayWithinTheLookupOrigin)
     EXPECT_FALSE(EmbeddedViewMayLoad(kLookup, kLookup, TLoadKind::NewWindow));
 }
 
-TEST(LookupNavigation, OnlyWhatTheUserWouldSeeGoesToTheDesktop)
+TEST(LookupNavigation, shouldHandTheDesktopOnlyWhatTheUserWouldSee)
 {
     EXPECT_TRUE(HandsRefusedLoadToDesktop(TLoadKind::Page));
     EXPECT_TRUE(HandsRefusedLoadToDesktop(TLoadKind::Redirect));

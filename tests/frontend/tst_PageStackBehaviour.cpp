@@ -60,7 +60,7 @@ protected:
     TPageStackBehaviour stack{window};
 };
 
-TEST_F(PageStackBehaviourTest, ShowsExactlyTheActivePage)
+TEST_F(PageStackBehaviourTest, shouldShowExactlyTheActivePage)
 {
     EXPECT_EQ(stack.PageCount(), 3);
     EXPECT_EQ(stack.ActivePage(), -1);
@@ -72,7 +72,7 @@ TEST_F(PageStackBehaviourTest, ShowsExactlyTheActivePage)
     EXPECT_EQ(stack.ActivePage(), 2);
 }
 
-TEST_F(PageStackBehaviourTest, NoPageAndTheActivePageChangeNothing)
+TEST_F(PageStackBehaviourTest, shouldChangeNothingForNoPageOrTheActivePage)
 {
     stack.SetActivePage(0);
     window.log.clear();
@@ -83,7 +83,7 @@ TEST_F(PageStackBehaviourTest, NoPageAndTheActivePageChangeNothing)
     EXPECT_EQ(stack.ActivePage(), 0);
 }
 
-TEST_F(PageStackBehaviourTest, AFocusOnTheOldPageMovesToTheFirstTabStopOfTheNewOne)
+TEST_F(PageStackBehaviourTest, shouldMoveAFocusOnTheOldPageToTheFirstTabStopOfTheNewOne)
 {
     stack.SetActivePage(0);
     window.focus = "control 0";
@@ -95,7 +95,7 @@ TEST_F(PageStackBehaviourTest, AFocusOnTheOldPageMovesToTheFirstTabStopOfTheNewO
     EXPECT_EQ(window.focus, "control 1");
 }
 
-TEST_F(PageStackBehaviourTest, ANewPageWithoutATabStopKeepsTheFocusItself)
+TEST_F(PageStackBehaviourTest, shouldGiveTheFocusToANewPageWithoutATabStop)
 {
     window.withoutTabStop = 1;
     stack.SetActivePage(0);
@@ -104,7 +104,7 @@ TEST_F(PageStackBehaviourTest, ANewPageWithoutATabStopKeepsTheFocusItself)
     EXPECT_EQ(window.focus, "page 1");
 }
 
-TEST_F(PageStackBehaviourTest, ANewPageThatCannotTakeTheFocusLeavesItOnTheStack)
+TEST_F(PageStackBehaviourTest, shouldLeaveTheFocusOnTheStackWhenTheNewPageCannotTakeIt)
 {
     window.unfocusable = 1;
     stack.SetActivePage(0);
@@ -113,7 +113,7 @@ TEST_F(PageStackBehaviourTest, ANewPageThatCannotTakeTheFocusLeavesItOnTheStack)
     EXPECT_EQ(window.focus, "stack");
 }
 
-TEST_F(PageStackBehaviourTest, AFocusElsewhereStaysWhereItIs)
+TEST_F(PageStackBehaviourTest, shouldLeaveAFocusElsewhereWhereItIs)
 {
     stack.SetActivePage(0);
     window.focus = "outside";

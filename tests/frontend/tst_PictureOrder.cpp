@@ -5,7 +5,7 @@
 namespace quelvo::frontend {
 namespace {
 
-TEST(PictureOrder, NamesOnePicturePerLineInOrderWithItsBmpFile)
+TEST(PictureOrder, shouldNameOnePicturePerLineInOrderWithItsBmpFile)
 {
     const auto pictures = ReadPictureOrder("idxs.1\r\n  ListBoxItem_WP.bmp \n\n\t\nidxs.0\nSHOUT.BMP");
     const std::vector<TPictureFile> expected{{"idxs.1", "idxs.1.bmp"},

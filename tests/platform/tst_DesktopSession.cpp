@@ -63,7 +63,7 @@ std::string ReadAll(const fs::path& path)
 
 }  // namespace
 
-TEST(DesktopSession, TakesTheInvokingUserFromPkexecThenSudo)
+TEST(DesktopSession, shouldTakeTheInvokingUserFromPkexecThenSudo)
 {
     using Env = std::map<std::string, std::string>;
     EXPECT_EQ(InvokingUid(Reader({{"SUDO_UID", "1000"}})), uid_t(1000));
@@ -78,7 +78,7 @@ TEST(DesktopSession, TakesTheInvokingUserFromPkexecThenSudo)
     EXPECT_EQ(InvokingUid(Reader(Env{})), std::nullopt);
 }
 
-TEST(DesktopSession, FindsTheInvokingUserOnlyWhenRunningAsRoot)
+TEST(DesktopSession, shouldFindTheInvokingUserOnlyWhenRunningAsRoot)
 {
     if (geteuid() != 0) {
         // Without root there is nobody to act for.
@@ -94,7 +94,7 @@ TEST(DesktopSession, FindsTheInvokingUserOnlyWhenRunningAsRoot)
     EXPECT_EQ(FindDesktopUser(Reader({{"SUDO_UID", "0"}})), std::nullopt);
 }
 
-TEST(DesktopSession, GivesTheSessionOnlyWhatIsTheUsersAndWhatChoosesHowThingsOpen)
+TEST(DesktopSession, shouldGiveTheSessionOnlyWhatIsTheUsersAndWhatChoosesHowThingsOpen)
 {
     ScratchFolder temp("quelvo-session");
     const std::optional<DesktopUser> me = DesktopUserFor(getuid());
@@ -149,7 +149,7 @@ TEST(DesktopSession, GivesTheSessionOnlyWhatIsTheUsersAndWhatChoosesHowThingsOpe
     EXPECT_FALSE(HasName(open, "DBUS_SESSION_BUS_ADDRESS"));
 }
 
-TEST(DesktopSession, FindsProgramsOnTheTrustedPathOnly)
+TEST(DesktopSession, shouldFindProgramsOnTheTrustedPathOnly)
 {
     const std::optional<std::string> sh = FindProgram("sh");
     ASSERT_TRUE(sh);
@@ -160,7 +160,7 @@ TEST(DesktopSession, FindsProgramsOnTheTrustedPathOnly)
     EXPECT_EQ(FindProgram("quelvo-no-such-program"), std::nullopt);
 }
 
-TEST(DesktopSession, RefusesToStartAnythingAsRoot)
+TEST(DesktopSession, shouldRefuseToStartAnythingAsRoot)
 {
     DesktopUser root;
     root.name = "root";
@@ -170,7 +170,7 @@ TEST(DesktopSession, RefusesToStartAnythingAsRoot)
 }
 
 // The real thing: root starts a program as uid 65534 (CI runs as root).
-TEST(DesktopSession, StartsTheProgramAsTheUserWithNothingOfRootsLeft)
+TEST(DesktopSession, shouldStartTheProgramAsTheUserWithNothingOfRootsLeft)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root";
@@ -231,7 +231,7 @@ TEST(DesktopSession, StartsTheProgramAsTheUserWithNothingOfRootsLeft)
     EXPECT_EQ(rest.find("SUDO_"), std::string::npos);
 }
 
-TEST(DesktopSession, SaysWhyAProgramDidNotStart)
+TEST(DesktopSession, shouldSayWhyAProgramDidNotStart)
 {
     const std::optional<DesktopUser> nobody = DesktopUserFor(65534);
     if (!nobody)

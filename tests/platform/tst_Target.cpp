@@ -15,7 +15,7 @@ public:
     std::u16string Description() const override { return u"null"; }
 };
 
-TEST(ActiveTarget, scopedTargetIsRestoredOnExit)
+TEST(ActiveTarget, shouldRestoreTheOuterTargetWhenAScopeEnds)
 {
     NullTarget outer, inner;
     ScopedActiveTarget a(outer);

@@ -133,7 +133,7 @@ TEST(FileTypeLib, shouldRaiseOpenErrorNamingFileAndAddNothing)
     EXPECT_EQ(EntriesOf(lib), (Entries{{u".keep", u"Kept"}}));
 }
 
-TEST(FileTypeLib, shippedLibraryShouldGroupAFewHundredExtensions)
+TEST(FileTypeLib, shouldGroupAFewHundredExtensionsInTheShippedLibrary)
 {
     TextDictionary lib;
     func_LoadFileTypeLib(QUELVO_FILETYPE_LIB, lib);

@@ -76,7 +76,7 @@ TEST(ReportMarkup, shouldEncodeLinkTargetsReversiblyAndNeverAsDesktopLinks)
     EXPECT_EQ(DecodeLinkTarget(u"%zz%41"), u"%zzA");
 }
 
-TEST(ReportMarkup, craftedExtensionShouldShowLiterallyAndAddNoTagsPicturesOrLinks)
+TEST(ReportMarkup, shouldShowACraftedExtensionLiterallyAndAddNoTagsPicturesOrLinks)
 {
     struct Kind {
         const char* name;
@@ -111,7 +111,7 @@ TEST(ReportMarkup, craftedExtensionShouldShowLiterallyAndAddNoTagsPicturesOrLink
     }
 }
 
-TEST(ReportMarkup, craftedGroupNameShouldShowLiterallyWithoutLinks)
+TEST(ReportMarkup, shouldShowACraftedGroupNameLiterallyWithoutLinks)
 {
     const std::size_t plainTags = ReadRow(rows::GroupRow(u"Audio")).tags.size();
     std::vector<std::u16string> names(std::begin(kCrafted), std::end(kCrafted));

@@ -123,7 +123,7 @@ const std::u16string kNames[] = {
 
 }  // namespace
 
-TEST(ReportRowsRendered, itemRowsShouldDrawNamesLiterallyAndLinkOnlyToTheirOwnTargets)
+TEST(ReportRowsRendered, shouldDrawItemRowNamesLiterallyAndLinkOnlyToTheirOwnTargets)
 {
     struct Kind {
         std::function<std::u16string(std::u16string_view)> row;
@@ -157,7 +157,7 @@ TEST(ReportRowsRendered, itemRowsShouldDrawNamesLiterallyAndLinkOnlyToTheirOwnTa
     }
 }
 
-TEST(ReportRowsRendered, groupRowsShouldDrawNamesLiterallyWithoutLinks)
+TEST(ReportRowsRendered, shouldDrawGroupRowNamesLiterallyWithoutLinks)
 {
     for (const auto& name : kNames) {
         SCOPED_TRACE(ToUtf8(name));

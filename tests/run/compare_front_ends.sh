@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every page of the window from both front ends, compared: the form suite's
-# previewEveryPage case saves the pages from the Qt build (on a virtual X
+# shouldPreviewEveryPage case saves the pages from the Qt build (on a virtual X
 # display) and from the Win32 build (under Wine, with Tahoma in the prefix as
 # on Windows), and compare_front_ends checks that no page differs by more
 # than 2 % of its pixels and that every link ends where it ends on the other
@@ -47,7 +47,7 @@ quietly() {
 }
 
 quietly env QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 QUELVO_PREVIEW_DIR="$out/qt" \
-  "$linux/tests/app/test_form_qt" --gtest_filter=FormTest.previewEveryPage
+  "$linux/tests/app/test_form_qt" --gtest_filter=FormTest.shouldPreviewEveryPage
 
 # On a loaded machine a new prefix now and then fails to boot: a second try.
 if ! wineboot -i >"$log" 2>&1; then
@@ -58,6 +58,6 @@ fi
 cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 quietly env QUELVO_PREVIEW_DIR="$(winepath -w "$out/win32")" \
-  wine "$windows/tests/app/test_form_win32.exe" --gtest_filter=FormTest.previewEveryPage
+  wine "$windows/tests/app/test_form_win32.exe" --gtest_filter=FormTest.shouldPreviewEveryPage
 
 "$linux/tests/app/compare_front_ends" "$out/qt" "$out/win32" --out "$out/diff"

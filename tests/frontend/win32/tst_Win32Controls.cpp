@@ -53,7 +53,7 @@ protected:
     std::vector<TMouseButton> downs;
 };
 
-TEST_F(ButtonTest, IsSizedToItsUpPictureAndShowsTheHandCursor)
+TEST_F(ButtonTest, shouldTakeTheSizeOfItsUpPictureAndShowTheHandCursor)
 {
     EXPECT_EQ(width, 158);
     EXPECT_EQ(height, 47);
@@ -62,7 +62,7 @@ TEST_F(ButtonTest, IsSizedToItsUpPictureAndShowsTheHandCursor)
     EXPECT_TRUE(GetWindowLongPtrW(h, GWL_STYLE) & WS_TABSTOP);
 }
 
-TEST_F(ButtonTest, PressMovedOutAndReleasedOutsideDoesNotClickButBackInsideDoes)
+TEST_F(ButtonTest, shouldNotClickForAPressReleasedOutsideButClickBackInside)
 {
     Press();
     EXPECT_EQ(GetFocus(), h);
@@ -91,7 +91,7 @@ TEST_F(ButtonTest, PressMovedOutAndReleasedOutsideDoesNotClickButBackInsideDoes)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(ButtonTest, RightAndMiddlePressesFireMouseDownTakeFocusButNeverPress)
+TEST_F(ButtonTest, shouldFireMouseDownAndTakeTheFocusButNeverPressOnRightAndMiddlePresses)
 {
     SetFocus(HandleOf(window.get()));
     SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, At(5, 5));
@@ -108,7 +108,7 @@ TEST_F(ButtonTest, RightAndMiddlePressesFireMouseDownTakeFocusButNeverPress)
 // The states and the click rule are the shared behaviour's
 // (tests/frontend/ButtonBehaviourTest.cpp); these tests send the window's
 // messages and watch them arrive.
-TEST_F(ButtonTest, ReleaseOfAnyButtonEndsALeftPress)
+TEST_F(ButtonTest, shouldEndALeftPressOnTheReleaseOfAnyButton)
 {
     Press();
     SendMessageW(h, WM_RBUTTONUP, 0, At(5, 5));
@@ -116,7 +116,7 @@ TEST_F(ButtonTest, ReleaseOfAnyButtonEndsALeftPress)
     EXPECT_FALSE(button->Tracking());
 }
 
-TEST_F(ButtonTest, APressEndsWithoutAClickWhenAnotherWindowTakesTheMouse)
+TEST_F(ButtonTest, shouldEndAPressWithoutAClickWhenAnotherWindowTakesTheMouse)
 {
     Press();
     ASSERT_EQ(GetCapture(), h);
@@ -128,7 +128,7 @@ TEST_F(ButtonTest, APressEndsWithoutAClickWhenAnotherWindowTakesTheMouse)
     EXPECT_EQ(clicks, 0);
 }
 
-TEST_F(ButtonTest, DoubleClickClicksTwice)
+TEST_F(ButtonTest, shouldClickTwiceOnADoubleClick)
 {
     Press();
     Release();
@@ -138,7 +138,7 @@ TEST_F(ButtonTest, DoubleClickClicksTwice)
     EXPECT_EQ(downs.size(), 2u);
 }
 
-TEST_F(ButtonTest, EnterClicksAtOnceAndSpaceHoldsDownUntilReleased)
+TEST_F(ButtonTest, shouldClickAtOnceOnEnterAndHoldDownOnSpaceUntilReleased)
 {
     SetFocus(h);
     SendMessageW(h, WM_KEYDOWN, VK_RETURN, 0);
@@ -162,7 +162,7 @@ TEST_F(ButtonTest, EnterClicksAtOnceAndSpaceHoldsDownUntilReleased)
     EXPECT_EQ(clicks, 2);
 }
 
-TEST_F(ButtonTest, HotWhileTheMouseIsOver)
+TEST_F(ButtonTest, shouldShowHotWhileTheMouseIsOver)
 {
     EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Up);
     SendMessageW(h, WM_MOUSEMOVE, 0, At(3, 3));
@@ -171,7 +171,7 @@ TEST_F(ButtonTest, HotWhileTheMouseIsOver)
     EXPECT_EQ(button->CurrentPicture(), TButtonPicture::Up);
 }
 
-TEST_F(ButtonTest, DisabledShowsItsPictureAndTakesNoInput)
+TEST_F(ButtonTest, shouldShowTheDisabledPictureAndTakeNoInput)
 {
     Press();
     button->SetEnabled(false);
@@ -197,7 +197,7 @@ TEST_F(ButtonTest, DisabledShowsItsPictureAndTakesNoInput)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(ButtonTest, WithoutADisabledPictureADisabledButtonIsEmbossed)
+TEST_F(ButtonTest, shouldEmbossADisabledButtonWithoutADisabledPicture)
 {
     auto* close = dynamic_cast<Win32BitmapButton*>(FrontEnd().CreateButton(
         window.get(), "Bn_QLVO_Close", 712, 3, "buttons/Bn_Close_Up.bmp", "buttons/Bn_Close_Hot.bmp", false));
@@ -205,7 +205,7 @@ TEST_F(ButtonTest, WithoutADisabledPictureADisabledButtonIsEmbossed)
     EXPECT_EQ(close->CurrentPicture(), TButtonPicture::EmbossedUp);
 }
 
-TEST_F(ButtonTest, PaintsItsPictureOpaqueOverWhatLiesBehind)
+TEST_F(ButtonTest, shouldPaintItsPictureOpaqueOverWhatLiesBehind)
 {
     const Win32Bitmap up = DecodePicture(Art("buttons/Bn_PageScan_Up.bmp"));
     ASSERT_EQ(up.Width(), width);
@@ -220,7 +220,7 @@ TEST_F(ButtonTest, PaintsItsPictureOpaqueOverWhatLiesBehind)
 // Pictures are premultiplied as GDI+ would premultiply them: every pixel
 // of the background, its half-transparent edges included, against the
 // straight colour GDI+ reads from the same file.
-TEST_F(Win32Test, DecodedPicturesHoldPremultipliedPixels)
+TEST_F(Win32Test, shouldHoldPremultipliedPixelsInDecodedPictures)
 {
     const std::vector<std::uint8_t> bytes = Art("background.png");
     const Win32Bitmap decoded = DecodePicture(bytes);
@@ -253,7 +253,7 @@ TEST_F(Win32Test, DecodedPicturesHoldPremultipliedPixels)
     stream->Release();
 }
 
-TEST(MaskedBitmap, LeavesOutExactlyTheTransparentColour)
+TEST(MaskedBitmap, shouldLeaveOutExactlyTheTransparentColour)
 {
     Win32Bitmap picture(3, 1);
     picture.Pixels()[0] = 0xFF808000;  // clOlive
@@ -290,7 +290,7 @@ protected:
     std::vector<PressSeen> presses;
 };
 
-TEST_F(PanelTest, MouseDownFiresForEveryButtonWithItsPositionAndShift)
+TEST_F(PanelTest, shouldFireMouseDownForEveryButtonWithItsPositionAndShift)
 {
     HWND h = panel->Handle();
     SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, At(10, 20));
@@ -309,7 +309,7 @@ TEST_F(PanelTest, MouseDownFiresForEveryButtonWithItsPositionAndShift)
     EXPECT_EQ(presses[3].button, TMouseButton::mbLeft);
 }
 
-TEST_F(PanelTest, PressesOnAChildDoNotReachThePanel)
+TEST_F(PanelTest, shouldKeepPressesOnAChildFromThePanel)
 {
     TPageStack* stack = FrontEnd().CreatePageStack(panel, "RPC_QLVO_Step", {165, 59, 565, 463});
     TPage* page = FrontEnd().CreatePage(stack, "TS_QLVO_Step1", kSky);
@@ -319,7 +319,7 @@ TEST_F(PanelTest, PressesOnAChildDoNotReachThePanel)
     EXPECT_TRUE(presses.empty());
 }
 
-TEST_F(PanelTest, CornersComeOutInTheKeyColourAndThePictureIsComposedOnce)
+TEST_F(PanelTest, shouldPaintTheCornersInTheKeyColourAndComposeThePictureOnce)
 {
     Canvas canvas(740, 530);
     dynamic_cast<Win32Node*>(window.get())->PaintSelf(canvas.Dc());
@@ -342,7 +342,7 @@ TEST_F(PanelTest, CornersComeOutInTheKeyColourAndThePictureIsComposedOnce)
     EXPECT_EQ(panel->CacheBuilds(), 2);
 }
 
-TEST_F(PanelTest, ATransparentControlShowsTheSiblingPictureBeneathIt)
+TEST_F(PanelTest, shouldShowTheSiblingPictureBeneathATransparentControl)
 {
     TPageStack* stack = FrontEnd().CreatePageStack(panel, "RPC_QLVO_Step", {165, 59, 565, 463});
     TPage* page = FrontEnd().CreatePage(stack, "TS_QLVO_Step1", kSky);
@@ -407,7 +407,7 @@ protected:
     Win32Label* overAnimation = nullptr;
 };
 
-TEST_F(KeptBackgroundTest, ACaptionChangeRepaintsThatLabelAloneOverTheBackgroundItKept)
+TEST_F(KeptBackgroundTest, shouldRepaintThatLabelAloneOverTheBackgroundItKeptOnACaptionChange)
 {
     // The first change composes the label's background and keeps it.
     EXPECT_FALSE(name->HasBackground());
@@ -436,7 +436,7 @@ TEST_F(KeptBackgroundTest, ACaptionChangeRepaintsThatLabelAloneOverTheBackground
     EXPECT_EQ(Rgb(OnScreen(name, 300, 11)), Rgb(Behind(name, 300, 11)));
 }
 
-TEST_F(KeptBackgroundTest, CaptionChangesWithinAFrameArePaintedTogetherAtItsEnd)
+TEST_F(KeptBackgroundTest, shouldPaintCaptionChangesWithinAFrameTogetherAtItsEnd)
 {
     name->SetCaption(u".first");
     Paint();
@@ -456,7 +456,7 @@ TEST_F(KeptBackgroundTest, CaptionChangesWithinAFrameArePaintedTogetherAtItsEnd)
     EXPECT_EQ(Rgb(OnScreen(name, 300, 11)), Rgb(Behind(name, 300, 11)));
 }
 
-TEST_F(KeptBackgroundTest, BackgroundsAreComposedAgainWhenWhatLiesBehindMayHaveChanged)
+TEST_F(KeptBackgroundTest, shouldComposeBackgroundsAgainWhenWhatLiesBehindMayHaveChanged)
 {
     // The animation steps under a label: the label shows the new frame.
     const int overPainted = Paints(overAnimation);
@@ -494,7 +494,7 @@ TEST_F(KeptBackgroundTest, BackgroundsAreComposedAgainWhenWhatLiesBehindMayHaveC
     EXPECT_EQ(Rgb(OnScreen(name, 300, 11)), Rgb(Behind(name, 300, 11)));
 }
 
-TEST_F(KeptBackgroundTest, OnlyControlsThatChangeKeepABackgroundAndNotWhileHidden)
+TEST_F(KeptBackgroundTest, shouldKeepABackgroundOnlyForControlsThatChangeAndNotWhileHidden)
 {
     for (TControl* c : std::vector<TControl*>{panel, stack, page, picture, animation, name})
         EXPECT_FALSE(dynamic_cast<Win32Node*>(c)->HasBackground()) << c->Name();
@@ -531,7 +531,7 @@ protected:
     TPage* foreign = nullptr;
 };
 
-TEST_F(PageStackTest, PagesFillTheStackAndOnlyTheActiveOneIsVisible)
+TEST_F(PageStackTest, shouldFillTheStackWithPagesAndShowOnlyTheActiveOne)
 {
     EXPECT_EQ(first->Bounds(), (TRect{0, 0, 565, 463}));
     EXPECT_FALSE(first->Visible());
@@ -548,7 +548,7 @@ TEST_F(PageStackTest, PagesFillTheStackAndOnlyTheActiveOneIsVisible)
     EXPECT_FALSE(second->Visible());
 }
 
-TEST_F(PageStackTest, APageOfAnotherStackOrNoPageChangesNothing)
+TEST_F(PageStackTest, shouldChangeNothingForAPageOfAnotherStackOrNoPage)
 {
     stack->SetActivePage(first);
     stack->SetActivePage(foreign);
@@ -559,7 +559,7 @@ TEST_F(PageStackTest, APageOfAnotherStackOrNoPageChangesNothing)
     EXPECT_EQ(other->ActivePage(), nullptr);
 }
 
-TEST_F(PageStackTest, TheFocusMovesToTheNewPagesFirstControlInTabOrder)
+TEST_F(PageStackTest, shouldMoveTheFocusToTheNewPagesFirstControlInTabOrder)
 {
     TBitmapButton* onFirst = ButtonOn(first, "A", 10);
     TBitmapButton* later = ButtonOn(second, "B", 10);
@@ -594,7 +594,7 @@ protected:
     Win32AnimatedPicture* animation = nullptr;
 };
 
-TEST_F(AnimationTest, FourteenFramesOfSixtyMillisecondsLoopingForever)
+TEST_F(AnimationTest, shouldReadFourteenFramesOfSixtyMillisecondsLoopingForever)
 {
     ASSERT_EQ(animation->FrameCount(), 14);
     for (int i = 0; i < 14; ++i)
@@ -603,7 +603,7 @@ TEST_F(AnimationTest, FourteenFramesOfSixtyMillisecondsLoopingForever)
     EXPECT_FALSE(animation->Animate());
 }
 
-TEST_F(AnimationTest, FramesAreDecodedWhenFirstPaintedAndNotBefore)
+TEST_F(AnimationTest, shouldDecodeFramesWhenFirstPaintedAndNotBefore)
 {
     EXPECT_FALSE(animation->FramesDecoded());
     EXPECT_EQ(animation->FrameCount(), 14) << "counted from the file's blocks";
@@ -614,7 +614,7 @@ TEST_F(AnimationTest, FramesAreDecodedWhenFirstPaintedAndNotBefore)
     EXPECT_NE(Rgb(canvas.Pixel(40, 37)), Rgb(RGB(255, 0, 0))) << "the first frame is drawn";
 }
 
-TEST_F(AnimationTest, TheTimerStepsTheFramesAndStopsWhenSwitchedOff)
+TEST_F(AnimationTest, shouldStepTheFramesOnTheTimerAndStopWhenSwitchedOff)
 {
     animation->SetAnimate(true);
     const DWORD until = GetTickCount() + 5000;
@@ -630,7 +630,7 @@ TEST_F(AnimationTest, TheTimerStepsTheFramesAndStopsWhenSwitchedOff)
     EXPECT_EQ(animation->CurrentFrame(), still);
 }
 
-TEST_F(AnimationTest, StepWrapsAroundAndTransparentPixelsShowWhatLiesBehind)
+TEST_F(AnimationTest, shouldWrapAroundOnStepAndShowWhatLiesBehindTransparentPixels)
 {
     for (int i = 0; i < 14; ++i)
         animation->Step();
@@ -643,7 +643,7 @@ TEST_F(AnimationTest, StepWrapsAroundAndTransparentPixelsShowWhatLiesBehind)
 
 // --- label, edit box, version pane ------------------------------------------
 
-TEST_F(Win32Test, LabelRepaintsOncePerCaptionChangeAndNotForTheSameCaption)
+TEST_F(Win32Test, shouldRepaintALabelOncePerCaptionChangeAndNotForTheSameCaption)
 {
     auto* label = dynamic_cast<Win32Label*>(FrontEnd().CreateLabel(
         window.get(), "RLB_QLVO_TipFileExtName", {119, 43, 323, 13}, u".psc1", {u"Arial", 11, true},
@@ -662,7 +662,7 @@ TEST_F(Win32Test, LabelRepaintsOncePerCaptionChangeAndNotForTheSameCaption)
     EXPECT_EQ(label->PaintCount(), painted + 1);
 }
 
-TEST_F(Win32Test, LabelDrawsItsTextInItsColourAndNothingElse)
+TEST_F(Win32Test, shouldDrawALabelsTextInItsColourAndNothingElse)
 {
     auto* label = dynamic_cast<Win32Label*>(FrontEnd().CreateLabel(
         window.get(), "RzLabel1", {8, 21, 105, 13}, u"Status:", {u"Arial", 11, true}, {0, 0, 255}, false));
@@ -683,7 +683,7 @@ TEST_F(Win32Test, LabelDrawsItsTextInItsColourAndNothingElse)
     EXPECT_EQ(Rgb(canvas.Pixel(100, 6)), Rgb(RGB(255, 255, 255)));
 }
 
-TEST_F(Win32Test, EditBoxTextRoundTripsAndTypingReachesIt)
+TEST_F(Win32Test, shouldRoundTripTheEditBoxTextAndLetTypingReachIt)
 {
     auto* edit = dynamic_cast<Win32EditBox*>(FrontEnd().CreateEdit(window.get(), "RED_QLVO_SearchExt",
                                                                    {32, 267, 505, 21}));
@@ -703,7 +703,7 @@ TEST_F(Win32Test, EditBoxTextRoundTripsAndTypingReachesIt)
     EXPECT_EQ(GetFocus(), edit->EditHandle());
 }
 
-TEST_F(Win32Test, EditBoxIsWhiteInAFlatOnePixelFrame)
+TEST_F(Win32Test, shouldMakeTheEditBoxWhiteInAFlatOnePixelFrame)
 {
     auto* edit = dynamic_cast<Win32EditBox*>(FrontEnd().CreateEdit(window.get(), "RED_QLVO_SearchExt",
                                                                    {32, 267, 505, 21}));
@@ -749,7 +749,7 @@ TEST_F(Win32Test, EditBoxIsWhiteInAFlatOnePixelFrame)
     ReleaseDC(edit->EditHandle(), dc);
 }
 
-TEST_F(Win32Test, VersionPaneShowsTheFileVersionAfterTheLabel)
+TEST_F(Win32Test, shouldShowTheFileVersionAfterTheLabelInTheVersionPane)
 {
     auto* pane = dynamic_cast<Win32VersionPane*>(FrontEnd().CreateVersionPane(
         window.get(), "RzVersionInfoStatus1", {55, 278, 169, 20}, u"Product version:", {255, 0, 0}));

@@ -10,7 +10,7 @@
 namespace quelvo::frontend::win32::test {
 namespace {
 
-TEST_F(Win32Test, WindowIsABorderlessLayeredPopupKeyedOnSkyBlue)
+TEST_F(Win32Test, shouldMakeTheWindowABorderlessLayeredPopupKeyedOnSkyBlue)
 {
     HWND h = HandleOf(window.get());
     COLORREF key = 0;
@@ -31,7 +31,7 @@ TEST_F(Win32Test, WindowIsABorderlessLayeredPopupKeyedOnSkyBlue)
     EXPECT_EQ(GetParent(h), nullptr);
 }
 
-TEST_F(Win32Test, WindowIs740By530CentredOnTheDesktop)
+TEST_F(Win32Test, shouldMakeTheWindow740By530CentredOnTheDesktop)
 {
     HWND h = HandleOf(window.get());
     RECT client{}, outer{};
@@ -51,7 +51,7 @@ TEST_F(Win32Test, WindowIs740By530CentredOnTheDesktop)
     EXPECT_EQ(window->Bounds(), (TRect{outer.left, outer.top, 740, 530}));
 }
 
-TEST_F(Win32Test, CaptionIsTheWindowText)
+TEST_F(Win32Test, shouldMakeTheCaptionTheWindowText)
 {
     window->SetCaption(u"Quelvo");
     EXPECT_EQ(window->Caption(), u"Quelvo");
@@ -60,7 +60,7 @@ TEST_F(Win32Test, CaptionIsTheWindowText)
     EXPECT_STREQ(text, L"Quelvo");
 }
 
-TEST(Win32MainWindowLife, ShowFiresOnShowOnceBeforeVisibleAndCloseOnceThenQuits)
+TEST(Win32MainWindowLife, shouldFireOnShowOnceBeforeVisibleAndOnCloseOnceThenQuit)
 {
     DrainQuit();
     auto window = FrontEnd().CreateMainWindow("Form_QLVO_GUI", 740, 530, kSky);
@@ -94,7 +94,7 @@ TEST(Win32MainWindowLife, ShowFiresOnShowOnceBeforeVisibleAndCloseOnceThenQuits)
     DrainQuit();
 }
 
-TEST(Win32MainWindowLife, TheLoopRunsUntilTheWindowCloses)
+TEST(Win32MainWindowLife, shouldRunTheLoopUntilTheWindowCloses)
 {
     DrainQuit();
     auto window = FrontEnd().CreateMainWindow("Form_QLVO_GUI", 740, 530, kSky);
@@ -104,7 +104,7 @@ TEST(Win32MainWindowLife, TheLoopRunsUntilTheWindowCloses)
     EXPECT_FALSE(window->Showing());
 }
 
-TEST_F(Win32Test, MinimisesToTheTaskbarAndRestores)
+TEST_F(Win32Test, shouldMinimiseToTheTaskbarAndRestore)
 {
     window->Minimize();
     Pump();
@@ -115,7 +115,7 @@ TEST_F(Win32Test, MinimisesToTheTaskbarAndRestores)
     EXPECT_TRUE(window->Showing());
 }
 
-TEST_F(Win32Test, StartMoveGoesThroughTheSeam)
+TEST_F(Win32Test, shouldStartAMoveThroughTheSeam)
 {
     int moves = 0;
     SetWindowMoveHandler([&] { ++moves; });
@@ -123,7 +123,7 @@ TEST_F(Win32Test, StartMoveGoesThroughTheSeam)
     EXPECT_EQ(moves, 1);
 }
 
-TEST_F(Win32Test, PostedTasksRunOnTheUiThreadInTheOrderPosted)
+TEST_F(Win32Test, shouldRunPostedTasksOnTheUiThreadInTheOrderPosted)
 {
     const DWORD ui = GetCurrentThreadId();
     std::vector<int> order;
@@ -145,7 +145,7 @@ TEST_F(Win32Test, PostedTasksRunOnTheUiThreadInTheOrderPosted)
     }
 }
 
-TEST(Win32MainWindowLife, PostedTasksStillRunOnceTheWindowHasClosed)
+TEST(Win32MainWindowLife, shouldStillRunPostedTasksOnceTheWindowHasClosed)
 {
     DrainQuit();
     auto window = FrontEnd().CreateMainWindow("Form_QLVO_GUI", 740, 530, kSky);
@@ -163,7 +163,7 @@ TEST(Win32MainWindowLife, PostedTasksStillRunOnceTheWindowHasClosed)
     DrainQuit();
 }
 
-TEST_F(Win32Test, MessageBoxAndShellGoThroughTheirSeams)
+TEST_F(Win32Test, shouldSendMessageBoxesAndTheShellThroughTheirSeams)
 {
     std::u16string caption, text;
     TMsgIcon icon = TMsgIcon::Error;
@@ -186,7 +186,7 @@ TEST_F(Win32Test, MessageBoxAndShellGoThroughTheirSeams)
     EXPECT_EQ(opened, (std::vector<std::u16string>{u"C:\\Quelvo\\Help.chm"}));
 }
 
-TEST_F(Win32Test, ExecutablePathNamesThisProgram)
+TEST_F(Win32Test, shouldNameThisProgramAsTheExecutablePath)
 {
     const std::u16string path = FrontEnd().ExecutablePath();
     const std::u16string tail = u"\\test_frontend_win32.exe";
@@ -194,7 +194,7 @@ TEST_F(Win32Test, ExecutablePathNamesThisProgram)
     EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
 }
 
-TEST_F(Win32Test, BusyCursorCoversEveryControlWhileOn)
+TEST_F(Win32Test, shouldCoverEveryControlWithTheBusyCursorWhileOn)
 {
     TBitmapButton* button = FrontEnd().CreateButton(window.get(), "B", 10, 10, "buttons/Bn_Back_Up.bmp",
                                                     "buttons/Bn_Back_Hot.bmp", false);
@@ -208,7 +208,7 @@ TEST_F(Win32Test, BusyCursorCoversEveryControlWhileOn)
     EXPECT_NE(GetCursor(), wait);
 }
 
-TEST_F(Win32Test, TabMovesTheFocusAlongTheTabOrderSkippingWhatCannotTakeIt)
+TEST_F(Win32Test, shouldMoveTheFocusOnTabAlongTheTabOrderSkippingWhatCannotTakeIt)
 {
     auto make = [&](const char* name, int top) {
         return FrontEnd().CreateButton(window.get(), name, 10, top, "buttons/Bn_Back_Up.bmp",
@@ -243,7 +243,7 @@ TEST_F(Win32Test, TabMovesTheFocusAlongTheTabOrderSkippingWhatCannotTakeIt)
     EXPECT_EQ(tab(true), field);
 }
 
-TEST(WindowFonts, TahomaElevenPixelsIsTheWindowFontAndArialIsBold)
+TEST(WindowFonts, shouldUseTahomaElevenPixelsForTheWindowAndArialForBold)
 {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, DefaultWindowFont());
@@ -264,7 +264,7 @@ TEST(WindowFonts, TahomaElevenPixelsIsTheWindowFontAndArialIsBold)
     ReleaseDC(nullptr, dc);
 }
 
-TEST(Artwork, EveryFileOfTheWindowIsEmbedded)
+TEST(Artwork, shouldEmbedEveryFileOfTheWindow)
 {
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(func_LoadArtwork("background.png", bytes));
@@ -280,7 +280,7 @@ TEST(Artwork, EveryFileOfTheWindowIsEmbedded)
     EXPECT_FALSE(func_LoadArtwork("BACKGROUND.PNG", bytes));  // names as written
 }
 
-TEST_F(Win32Test, ControlsNeedAWin32ParentUnderAMainWindow)
+TEST_F(Win32Test, shouldNeedAWin32ParentUnderAMainWindowForControls)
 {
     class Foreign : public TControl {
     public:

@@ -44,7 +44,7 @@ protected:
 
 // Reached through the desktop's window, as on Windows: Wine's desktop
 // (explorer) answers the same chain of calls.
-TEST_F(DesktopShellTest, FindsTheShellOfTheRunningDesktop)
+TEST_F(DesktopShellTest, shouldFindTheShellOfTheRunningDesktop)
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // A desktop that has only just started offers its shell a moment later.
@@ -71,7 +71,7 @@ TEST_F(DesktopShellTest, FindsTheShellOfTheRunningDesktop)
     CoUninitialize();
 }
 
-TEST_F(DesktopShellTest, AsksTheDesktopToOpenWebAddressesAndNothingElse)
+TEST_F(DesktopShellTest, shouldAskTheDesktopToOpenWebAddressesAndNothingElse)
 {
     FakeShellDispatch shell;
     Find(&shell);
@@ -95,7 +95,7 @@ TEST_F(DesktopShellTest, AsksTheDesktopToOpenWebAddressesAndNothingElse)
     EXPECT_EQ(shell.executions[2].file, u"C:\\Program Files\\Quelvo\\Help.chm");
 }
 
-TEST_F(DesktopShellTest, ShowsTheAddressWhenTheDesktopCannotOpenIt)
+TEST_F(DesktopShellTest, shouldShowTheAddressWhenTheDesktopCannotOpenIt)
 {
     if (!RunsElevated())
         GTEST_SKIP() << "not elevated: the program's own shell call is the user's";

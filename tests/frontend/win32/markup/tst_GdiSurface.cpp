@@ -44,7 +44,7 @@ bool SamePixels(const DibCanvas& a, const DibCanvas& b)
 
 }  // namespace
 
-TEST(GdiSurface, MakesFontsByFaceAndPointsAtTheDeviceDensity)
+TEST(GdiSurface, shouldMakeFontsByFaceAndPointsAtTheDeviceDensity)
 {
     LOGFONTW lf = LogFontOf(GdiSurface::FontFor(kTahoma, 96));
     EXPECT_EQ(lf.lfHeight, -11);  // 8 pt at 96 dpi
@@ -72,7 +72,7 @@ TEST(GdiSurface, MakesFontsByFaceAndPointsAtTheDeviceDensity)
 // Runs are measured one by one and drawn where the measure put them: a text
 // drawn whole and the same text drawn in two runs must be the same pixels,
 // or words drift apart (Wine measures its Tahoma a tenth wider than it draws).
-TEST(GdiSurface, DrawsEveryCharacterWhereItWasMeasured)
+TEST(GdiSurface, shouldDrawEveryCharacterWhereItWasMeasured)
 {
     const std::u16string_view texts[] = {u"New Application Required", u"Fix Registry Problem", u"Extensions"};
     const FontSpec fonts[] = {kTahoma, FontSpec{u"Tahoma", 8, false, true, {0, 0, 255}},
@@ -102,7 +102,7 @@ TEST(GdiSurface, DrawsEveryCharacterWhereItWasMeasured)
     }
 }
 
-TEST(GdiSurface, SitsTextOnTheBaselineItsMetricsGive)
+TEST(GdiSurface, shouldSitTextOnTheBaselineItsMetricsGive)
 {
     DibCanvas canvas(200, 60, RGB(255, 255, 255));
     GdiSurface surface(canvas.Dc(), 96);
@@ -138,7 +138,7 @@ TEST(GdiSurface, SitsTextOnTheBaselineItsMetricsGive)
 
 // The report's headers and the count line are bold: drawn visibly heavier
 // than regular text, whatever the rasteriser makes of the bold face.
-TEST(GdiSurface, DrawsBoldTextHeavierThanRegular)
+TEST(GdiSurface, shouldDrawBoldTextHeavierThanRegular)
 {
     for (int points : {8, 10, 16}) {
         for (const char16_t* face : {u"Arial", u"Tahoma"}) {
@@ -157,7 +157,7 @@ TEST(GdiSurface, DrawsBoldTextHeavierThanRegular)
     EXPECT_EQ(OverstrikeCount(GdiSurface::FontFor(kTahoma, 96)), 1);
 }
 
-TEST(GdiSurface, TreatsAmpersandsAsMnemonicsOnlyWhenAsked)
+TEST(GdiSurface, shouldTreatAmpersandsAsMnemonicsOnlyWhenAsked)
 {
     DibCanvas canvas(100, 30, RGB(255, 255, 255));
     GdiSurface surface(canvas.Dc(), 96);
@@ -186,7 +186,7 @@ TEST(GdiSurface, TreatsAmpersandsAsMnemonicsOnlyWhenAsked)
     EXPECT_TRUE(EqualRect(&doubled, &single));
 }
 
-TEST(GdiSurface, GivesTheContextItsFontColourAndModeBack)
+TEST(GdiSurface, shouldGiveTheContextItsFontColourAndModeBack)
 {
     DibCanvas canvas(10, 10);
     HGDIOBJ font = GetStockObject(ANSI_VAR_FONT);
@@ -206,7 +206,7 @@ TEST(GdiSurface, GivesTheContextItsFontColourAndModeBack)
     EXPECT_EQ(GetTextAlign(canvas.Dc()), UINT{TA_TOP | TA_RIGHT});
 }
 
-TEST(GdiSurface, FillsRectanglesAndDrawsLinesWithoutTheirEndPoint)
+TEST(GdiSurface, shouldFillRectanglesAndDrawLinesWithoutTheirEndPoint)
 {
     DibCanvas canvas(20, 20, RGB(255, 255, 255));
     GdiSurface surface(canvas.Dc());
@@ -229,7 +229,7 @@ TEST(GdiSurface, FillsRectanglesAndDrawsLinesWithoutTheirEndPoint)
     EXPECT_EQ(canvas.Pixel(15, 8), kWhite);
 }
 
-TEST(GdiSurface, DrawsPicturesOpaqueAtTheirOwnSize)
+TEST(GdiSurface, shouldDrawPicturesOpaqueAtTheirOwnSize)
 {
     Win32Picture picture;
     ASSERT_TRUE(picture.LoadBmp(RowPictureBytes("idxs.0")));
@@ -244,7 +244,7 @@ TEST(GdiSurface, DrawsPicturesOpaqueAtTheirOwnSize)
     EXPECT_EQ(canvas.Pixel(6, 9), Rgb(255, 0, 255));
 }
 
-TEST(GdiSurface, ResolvesThemeColourNamesThroughTheSystemColours)
+TEST(GdiSurface, shouldResolveThemeColourNamesThroughTheSystemColours)
 {
     DibCanvas canvas(1, 1);
     GdiSurface surface(canvas.Dc());

@@ -60,7 +60,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Win32MarkupLabelTest, FiresTheEventThenOpensWebAndMailLinks)
+TEST_F(Win32MarkupLabelTest, shouldFireTheEventThenOpenWebAndMailLinks)
 {
     m_label->AddText(u"Quelvo 1.0 <A href=\"http://www.quelvo.example/\">home</A>");
     m_label->AddText(u"<A href=\"about\">about</A> <A href=\"mailto:help@quelvo.example\">mail</A>"
@@ -92,7 +92,7 @@ TEST_F(Win32MarkupLabelTest, FiresTheEventThenOpensWebAndMailLinks)
     EXPECT_EQ(m_log, (std::vector<std::u16string>{u"open http://www.quelvo.example/"}));
 }
 
-TEST_F(Win32MarkupLabelTest, DrawsItsJoinedLinesOverWhatLiesBehindIt)
+TEST_F(Win32MarkupLabelTest, shouldDrawItsJoinedLinesOverWhatLiesBehindIt)
 {
     m_label->AddText(u"<A href=\"a\">one</A>");
     m_label->AddText(u"<A href=\"b\">two</A>");
@@ -120,7 +120,7 @@ TEST_F(Win32MarkupLabelTest, DrawsItsJoinedLinesOverWhatLiesBehindIt)
     EXPECT_EQ(m_label->AnchorAt(a), u"");
 }
 
-TEST_F(Win32MarkupLabelTest, ShowsTheHandOverLinksAndTheArrowElsewhere)
+TEST_F(Win32MarkupLabelTest, shouldShowTheHandOverLinksAndTheArrowElsewhere)
 {
     m_label->AddText(u"Quelvo <A href=\"http://www.quelvo.example/\">home</A>");
     const POINT link = LinkPoint(u"http://www.quelvo.example/");

@@ -123,7 +123,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Win32MarkupListTest, FiresTheCheckBoxLinkForEveryMouseButtonWithinItsHitBand)
+TEST_F(Win32MarkupListTest, shouldFireTheCheckBoxLinkForEveryMouseButtonWithinItsHitBand)
 {
     m_list->Add(std::u16string(rows::kAfterRepairNeedsApplicationHeader));
     m_list->Add(rows::GroupRow(u"Audio"));
@@ -147,7 +147,7 @@ TEST_F(Win32MarkupListTest, FiresTheCheckBoxLinkForEveryMouseButtonWithinItsHitB
     EXPECT_TRUE(m_opened.empty());
 }
 
-TEST_F(Win32MarkupListTest, ActsOnTheHalfShownNinthRowForEveryMouseButton)
+TEST_F(Win32MarkupListTest, shouldActOnTheHalfShownNinthRowForEveryMouseButton)
 {
     AddCheckRows(12);
     for (const Button& button : kButtons) {
@@ -166,7 +166,7 @@ TEST_F(Win32MarkupListTest, ActsOnTheHalfShownNinthRowForEveryMouseButton)
     EXPECT_EQ(m_clicks, (std::vector<Fired>{{4, Ext(4)}}));
 }
 
-TEST_F(Win32MarkupListTest, LetsTheMouseGoAfterALinkPress)
+TEST_F(Win32MarkupListTest, shouldLetTheMouseGoAfterALinkPress)
 {
     AddCheckRows(20);
     // The event opens a modal box; the pointer then moves below the list.
@@ -183,7 +183,7 @@ TEST_F(Win32MarkupListTest, LetsTheMouseGoAfterALinkPress)
     SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(70, 15));
 }
 
-TEST_F(Win32MarkupListTest, FiresTwiceForADoubleClick)
+TEST_F(Win32MarkupListTest, shouldFireTwiceForADoubleClick)
 {
     m_list->Add(rows::CheckItem(u".doc"));
     const LPARAM at = MAKELPARAM(70, 15);
@@ -194,7 +194,7 @@ TEST_F(Win32MarkupListTest, FiresTwiceForADoubleClick)
     EXPECT_EQ(m_clicks, (std::vector<Fired>{{0, u"check .doc"}, {0, u"check .doc"}}));
 }
 
-TEST_F(Win32MarkupListTest, OpensOnlyWholeWebAndMailAddressesAndFiresForTheRest)
+TEST_F(Win32MarkupListTest, shouldOpenOnlyWholeWebAndMailAddressesAndFireForTheRest)
 {
     m_list->Add(u"<A href=\"http://example.org/x\">web</A>");
     m_list->Add(u"<A href=\"mailto:a@example.org\">mail</A>");
@@ -211,7 +211,7 @@ TEST_F(Win32MarkupListTest, OpensOnlyWholeWebAndMailAddressesAndFiresForTheRest)
     EXPECT_EQ(m_clicks, (std::vector<Fired>{{2, u"check http"}}));
 }
 
-TEST_F(Win32MarkupListTest, PaintsReportRowsWithBackgroundsPicturesAndSeparators)
+TEST_F(Win32MarkupListTest, shouldPaintReportRowsWithBackgroundsPicturesAndSeparators)
 {
     m_list->Add(std::u16string(rows::kAfterRepairNeedsApplicationHeader));
     m_list->Add(rows::GroupRow(u"Audio"));
@@ -266,7 +266,7 @@ TEST_F(Win32MarkupListTest, PaintsReportRowsWithBackgroundsPicturesAndSeparators
     EXPECT_EQ(drawn.Pixel(300, 2 * kRow), Rgb(255, 0, 255));
 }
 
-TEST_F(Win32MarkupListTest, ReplacingARowRepaintsItAtOnceWithoutScrolling)
+TEST_F(Win32MarkupListTest, shouldRepaintAReplacedRowAtOnceWithoutScrolling)
 {
     AddCheckRows(20);
     m_list->SetTopIndex(5);
@@ -311,7 +311,7 @@ TEST_F(Win32MarkupListTest, ReplacingARowRepaintsItAtOnceWithoutScrolling)
     EXPECT_EQ(m_list->TopIndex(), 5);
 }
 
-TEST_F(Win32MarkupListTest, ShowsTheScrollBarOnlyWhileRowsAreTallerThanTheList)
+TEST_F(Win32MarkupListTest, shouldShowTheScrollBarOnlyWhileRowsAreTallerThanTheList)
 {
     const auto scrollBarShown = [this] { return (GetWindowLongW(List(), GWL_STYLE) & WS_VSCROLL) != 0; };
     AddCheckRows(8);
@@ -344,7 +344,7 @@ TEST_F(Win32MarkupListTest, ShowsTheScrollBarOnlyWhileRowsAreTallerThanTheList)
 
 // The report as it usually shows, more rows than fit and so a scroll bar:
 // each status link lies whole on its row's one line, left of the bar.
-TEST_F(Win32MarkupListTest, KeepsEveryStatusLinkWholeBesideTheScrollBar)
+TEST_F(Win32MarkupListTest, shouldKeepEveryStatusLinkWholeBesideTheScrollBar)
 {
     const std::pair<std::u16string, std::u16string_view> links[] = {
         {rows::NeedsApplicationItem(u".avi"), u"New Application Required"},
@@ -379,7 +379,7 @@ TEST_F(Win32MarkupListTest, KeepsEveryStatusLinkWholeBesideTheScrollBar)
     ReleaseDC(List(), dc);
 }
 
-TEST_F(Win32MarkupListTest, TracksTheLinkUnderThePointerWithTheHandCursor)
+TEST_F(Win32MarkupListTest, shouldTrackTheLinkUnderThePointerWithTheHandCursor)
 {
     m_list->Add(rows::CheckItem(u".abc"));
     m_list->Add(rows::CheckItem(u".abc"));
@@ -419,7 +419,7 @@ TEST_F(Win32MarkupListTest, TracksTheLinkUnderThePointerWithTheHandCursor)
     EXPECT_EQ(m_exits.size(), 3u);
 }
 
-TEST_F(Win32MarkupListTest, TakesTheFocusWhenThePointerEnters)
+TEST_F(Win32MarkupListTest, shouldTakeTheFocusWhenThePointerEnters)
 {
     m_list->Add(rows::CheckItem(u".abc"));
     SetFocus(m_host->Handle());

@@ -43,7 +43,7 @@ std::vector<std::uint8_t> TopDown32()
 
 }  // namespace
 
-TEST(Win32PictureContainer, DecodesTheRowPicturesPixelForPixel)
+TEST(Win32PictureContainer, shouldDecodeTheRowPicturesPixelForPixel)
 {
     Win32PictureContainer container;
     LoadRowPictures(container);
@@ -61,7 +61,7 @@ TEST(Win32PictureContainer, DecodesTheRowPicturesPixelForPixel)
     }
 }
 
-TEST(Win32PictureContainer, FindsNamesWithoutRegardToLetterCaseFirstMatchFirst)
+TEST(Win32PictureContainer, shouldFindNamesWithoutRegardToLetterCaseFirstMatchFirst)
 {
     Win32PictureContainer container;
     LoadRowPictures(container);
@@ -84,7 +84,7 @@ TEST(Win32PictureContainer, FindsNamesWithoutRegardToLetterCaseFirstMatchFirst)
     EXPECT_EQ(container.FindPicture(u"\u00c9t\u00e9"), nullptr);
 }
 
-TEST(Win32PictureContainer, ReadsTopDownThirtyTwoBitPictures)
+TEST(Win32PictureContainer, shouldReadTopDownThirtyTwoBitPictures)
 {
     Win32Picture picture;
     ASSERT_TRUE(picture.LoadBmp(TopDown32()));
@@ -102,7 +102,7 @@ TEST(Win32PictureContainer, ReadsTopDownThirtyTwoBitPictures)
     EXPECT_EQ(canvas.Pixel(5, 5), 0u);
 }
 
-TEST(Win32PictureContainer, RefusesBytesThatAreNoPictureItCanRead)
+TEST(Win32PictureContainer, shouldRefuseBytesThatAreNoPictureItCanRead)
 {
     const std::vector<std::uint8_t> good = RowPictureBytes("idxs.1");
     ASSERT_EQ(good.size(), 2816u);

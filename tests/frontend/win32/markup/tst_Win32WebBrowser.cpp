@@ -302,7 +302,7 @@ Win32WebBrowser::TBrowserObjectMaker Giving(FakeBrowser& fake)
 
 }  // namespace
 
-TEST_F(Win32WebBrowserTest, NavigatesTheBrowserWithFlagsTwelveAndNothingElse)
+TEST_F(Win32WebBrowserTest, shouldNavigateTheBrowserWithFlagsTwelveAndNothingElse)
 {
     FakeBrowser fake;
     Win32WebBrowser::SetBrowserObjectMaker(Giving(fake));
@@ -331,7 +331,7 @@ TEST_F(Win32WebBrowserTest, NavigatesTheBrowserWithFlagsTwelveAndNothingElse)
     EXPECT_EQ(fake.refs, 1u);  // every reference given back
 }
 
-TEST_F(Win32WebBrowserTest, OpensTheAddressWithTheDesktopWhereNoBrowserStarts)
+TEST_F(Win32WebBrowserTest, shouldOpenTheAddressWithTheDesktopWhereNoBrowserStarts)
 {
     FakeBrowser failing;
     failing.navigateResult = E_FAIL;
@@ -370,7 +370,7 @@ TEST_F(Win32WebBrowserTest, OpensTheAddressWithTheDesktopWhereNoBrowserStarts)
     EXPECT_EQ(unwatchable.refs, 1u);
 }
 
-TEST_F(Win32WebBrowserTest, FallsBackWhereTheSystemControlCannotShowPages)
+TEST_F(Win32WebBrowserTest, shouldFallBackWhereTheSystemControlCannotShowPages)
 {
     // Wine here has no HTML engine (mshtml disabled for the tests).
     Make();
@@ -404,7 +404,7 @@ TEST_F(Win32WebBrowserTest, FallsBackWhereTheSystemControlCannotShowPages)
     EXPECT_EQ(m_browser->LocationURL(), u"file://C:/Windows/notepad.exe");
 }
 
-TEST_F(Win32WebBrowserTest, ShowsTheLookupPageAndHandsEveryOtherPageToTheDesktop)
+TEST_F(Win32WebBrowserTest, shouldShowTheLookupPageAndHandEveryOtherPageToTheDesktop)
 {
     FakeBrowser fake;
     FakeBrowser frame;  // a frame inside the page: another browser object
@@ -449,7 +449,7 @@ TEST_F(Win32WebBrowserTest, ShowsTheLookupPageAndHandsEveryOtherPageToTheDesktop
     EXPECT_EQ(fake.refs, 1u);
 }
 
-TEST_F(Win32WebBrowserTest, OpensWhatThePageLeadsToThroughTheDesktopsShell)
+TEST_F(Win32WebBrowserTest, shouldOpenWhatThePageLeadsToThroughTheDesktopsShell)
 {
     FakeBrowser fake;
     FakeShellDispatch shell;
@@ -477,7 +477,7 @@ TEST_F(Win32WebBrowserTest, OpensWhatThePageLeadsToThroughTheDesktopsShell)
     SetDesktopShellFinder(previous);
 }
 
-TEST_F(Win32WebBrowserTest, ClosesTheBrowserWhereAServerRedirectLeadsElsewhere)
+TEST_F(Win32WebBrowserTest, shouldCloseTheBrowserWhereAServerRedirectLeadsElsewhere)
 {
     FakeBrowser fake;
     FakeBrowser frame;
