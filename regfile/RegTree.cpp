@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace quelvo::regfile {
 
@@ -103,24 +104,32 @@ void RegKey::AdoptChildren(std::vector<std::unique_ptr<RegKey>> children)
     Children();
     for (auto& child : children)
         child->m_parent = this;
-    std::vector<std::unique_ptr<RegKey>> merged;
-    merged.reserve(m_children.size() + children.size());
-    std::merge(std::make_move_iterator(m_children.begin()), std::make_move_iterator(m_children.end()),
-               std::make_move_iterator(children.begin()), std::make_move_iterator(children.end()),
-               std::back_inserter(merged), [](const std::unique_ptr<RegKey>& a, const std::unique_ptr<RegKey>& b) {
-                   return KeyNameLess(a->Name(), b->Name());
-               });
-    m_children = std::move(merged);
+    // In the place of the larger list: a restore may bring a million keys to
+    // a key that has a few hundred.
+    const auto middle = std::ptrdiff_t(children.size());
+    children.insert(children.end(), std::make_move_iterator(m_children.begin()),
+                    std::make_move_iterator(m_children.end()));
+    std::inplace_merge(children.begin(), children.begin() + middle, children.end(),
+                       [](const std::unique_ptr<RegKey>& a, const std::unique_ptr<RegKey>& b) {
+                           return KeyNameLess(a->Name(), b->Name());
+                       });
+    m_children = std::move(children);
 }
 
 std::vector<std::unique_ptr<RegKey>> RegKey::TakeChildren(const std::function<bool(const RegKey&)>& take)
 {
     Children();
-    std::vector<std::unique_ptr<RegKey>> taken, kept;
+    const auto taken = std::size_t(std::count_if(m_children.begin(), m_children.end(),
+                                                 [&](const std::unique_ptr<RegKey>& child) { return take(*child); }));
+    if (taken == m_children.size())
+        return std::exchange(m_children, {});
+    std::vector<std::unique_ptr<RegKey>> out, kept;
+    out.reserve(taken);
+    kept.reserve(m_children.size() - taken);
     for (auto& child : m_children)
-        (take(*child) ? taken : kept).push_back(std::move(child));
+        (take(*child) ? out : kept).push_back(std::move(child));
     m_children = std::move(kept);
-    return taken;
+    return out;
 }
 
 const std::vector<RegValue>& RegKey::Values()

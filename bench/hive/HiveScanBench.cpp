@@ -10,9 +10,9 @@
 #include "platform/Target.h"
 #include "platform/files/FileTargets.h"
 #include "scan/Unit_QLV_Thread.h"
+#include "tests/support/ScanRun.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,11 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kExtensions = 10000;
 
-std::atomic<long> g_outcomes{0};
-int OnStart() { return 0; }
-int OnName(const char16_t*) { return 0; }
-int OnInfo(const char16_t*, const char16_t*, std::int32_t) { ++g_outcomes; return 0; }
-int OnEnd() { return 0; }
 
 void Check(bool ok, const char* what)
 {
@@ -50,17 +45,10 @@ double ScanOnce(const fs::path& root)
     auto target = files::OpenWindowsInstallation(root, &error);
     Check(target != nullptr, "opening the installation");
     ScopedActiveTarget active(*target);
-    g_outcomes = 0;
-    auto* worker = new scan::QLVO_Thread_Scan;
-    worker->mpu_dword_cb_QV_GetExeName = OnName;
-    worker->mpu_dword_cb_QV_Start = OnStart;
-    worker->mpu_dword_cb_QV_End = OnEnd;
-    worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
-    auto completion = worker->Completion();
-    worker->Start();
-    Check(completion->WaitFor(600000), "the scan");
+    long outcomes = 0;
+    Check(test::RunScan([&](std::u16string_view, std::u16string_view, int) { ++outcomes; }, {}, 600000), "the scan");
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    Check(g_outcomes >= kExtensions / 2, "the scan's outcomes");
+    Check(outcomes >= kExtensions / 2, "the scan's outcomes");
     return seconds;
 }
 
@@ -76,7 +64,6 @@ int main(int argc, char** argv)
         bench::GenerateHive(hive, megabytes, kExtensions);
         std::printf("hive: %.1f MB generated\n", double(fs::file_size(hive)) / (1024 * 1024));
     }
-    scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(false);
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i)
         times.push_back(ScanOnce(folder));

@@ -12,8 +12,12 @@ megabytes=${3:-100}
 work="${BENCH_WORK:-build/scan-beside}"
 mkdir -p "$work/src"
 git archive "$commit" | tar -x -C "$work/src"
-cp bench/hive/HiveScanBench.cpp bench/hive/BenchHive.h bench/hive/BenchHive.cpp "$work/src/bench/hive/"
-# A commit from before the benchmark existed gets a target for it.
+# The same benchmark on both sides, where the other tree's helpers are laid
+# out as this one's (tests/support); an older tree keeps its own copy.
+if [[ -e "$work/src/tests/support/HiveBuilder.h" ]]; then
+  cp bench/hive/HiveScanBench.cpp bench/hive/BenchHive.h bench/hive/BenchHive.cpp "$work/src/bench/hive/"
+fi
+# A commit from before the benchmark existed (the old layout) gets a target for it.
 grep -q 'bench_hive_scan' "$work/src/bench/hive/CMakeLists.txt" || cat >>"$work/src/bench/hive/CMakeLists.txt" <<'CMAKE'
 add_executable(bench_hive_scan HiveScanBench.cpp BenchHive.cpp ${PROJECT_SOURCE_DIR}/tests/platform/files/FilesTestSupport.cpp)
 target_include_directories(bench_hive_scan PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/platform/files)

@@ -6,6 +6,7 @@
 #include "platform/MemoryRegistry.h"
 #include "platform/Text.h"
 #include "scan/Unit_QLV_Thread.h"
+#include "tests/support/ScanRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,13 +23,7 @@ using quelvo::scan::QLVO_Thread_Scan;
 constexpr int kExtensions = 10000;
 constexpr double kPauseMicroseconds = 10000.0;
 
-std::atomic<long> g_names{0};
-std::atomic<long> g_outcomes{0};
 
-int OnStart() { return 0; }
-int OnName(const char16_t*) { ++g_names; return 0; }
-int OnInfo(const char16_t*, const char16_t*, std::int32_t) { ++g_outcomes; return 0; }
-int OnEnd() { return 0; }
 
 // Ten extensions in a row cover the outcomes A to J once each.
 void Fill(MemoryRegistry& registry)
@@ -71,32 +66,23 @@ void BM_ScanWithoutPause(benchmark::State& state)
                       {{u"SystemRoot", u"C:\\Windows"}, {u"ProgramFiles", u"C:\\Program Files"}, {u"windir", u"C:\\Windows"}},
                       {{u'C', driveC}});
     ScopedActiveTarget active(target);
-    QLVO_Thread_Scan::SetExtensionPauseEnabled(false);
-
-    long examined = 0;
+    long examined = 0, names = 0, outcomes = 0;
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        g_names = 0;
-        g_outcomes = 0;
-        auto* worker = new QLVO_Thread_Scan;
-        worker->mpu_dword_cb_QV_GetExeName = OnName;
-        worker->mpu_dword_cb_QV_Start = OnStart;
-        worker->mpu_dword_cb_QV_End = OnEnd;
-        worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
-        auto completion = worker->Completion();
-        worker->Start();
-        completion->Wait();
+        names = 0;
+        outcomes = 0;
+        quelvo::test::RunScan([&](std::u16string_view, std::u16string_view, int) { ++outcomes; },
+                              [&](std::u16string_view) { ++names; }, 600000);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        examined += g_names;
+        examined += names;
     }
-    QLVO_Thread_Scan::SetExtensionPauseEnabled(true);
     std::filesystem::remove_all(driveC);
 
     const double microsecondsPerExtension = examined ? seconds * 1e6 / double(examined) : 0.0;
     state.SetItemsProcessed(examined);
-    state.counters["examined_per_scan"] = double(g_names);
-    state.counters["outcomes_per_scan"] = double(g_outcomes);
+    state.counters["examined_per_scan"] = double(names);
+    state.counters["outcomes_per_scan"] = double(outcomes);
     state.counters["us_per_extension"] = microsecondsPerExtension;
     state.counters["share_of_10ms_pause"] = microsecondsPerExtension / kPauseMicroseconds;
 }

@@ -331,19 +331,10 @@ bool TransferAll(Io io, int fd, std::size_t at, Bytes data, std::size_t size)
 bool CopyThroughBuffer(int from, int to, std::size_t done, std::size_t size)
 {
     std::string chunk;
-    while (done < size) {
+    for (; done < size; done += chunk.size()) {
         chunk.resize(std::min<std::size_t>(size - done, 1 << 20));
-        const ssize_t r = ::pread(from, chunk.data(), chunk.size(), off_t(done));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0) {
-            if (r == 0)
-                errno = EIO;
+        if (!TransferAll(::pread, from, done, chunk.data(), chunk.size()) || !WriteAll(to, chunk))
             return false;
-        }
-        if (!WriteAll(to, std::string_view(chunk.data(), std::size_t(r))))
-            return false;
-        done += std::size_t(r);
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "platform/files/WineServer.h"
 #include "scan/Unit_QLV_Thread.h"
 #include "scan/Unit_QLV_func_Registry.h"
+#include "tests/support/ScanRun.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,32 +49,13 @@ struct Outcome {
 };
 using Outcomes = std::map<std::string, Outcome>;
 
-std::mutex g_mutex;
-Outcomes* g_outcomes = nullptr;
-
-int OnStart() { return 0; }
-int OnName(const char16_t*) { return 0; }
-int OnEnd() { return 0; }
-int OnInfo(const char16_t* name, const char16_t* path, std::int32_t type)
-{
-    std::lock_guard lock(g_mutex);
-    (*g_outcomes)[ToUtf8(name)] = Outcome{ToUtf8(path), type};
-    return 0;
-}
 
 Outcomes Scan()
 {
     Outcomes outcomes;
-    g_outcomes = &outcomes;
-    auto* worker = new scan::QLVO_Thread_Scan;
-    worker->mpu_dword_cb_QV_Start = OnStart;
-    worker->mpu_dword_cb_QV_GetExeName = OnName;
-    worker->mpu_dword_cb_QV_End = OnEnd;
-    worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
-    auto completion = worker->Completion();
-    worker->Start();
-    EXPECT_TRUE(completion->WaitFor(60000));
-    g_outcomes = nullptr;
+    EXPECT_TRUE(quelvo::test::RunScan([&](std::u16string_view name, std::u16string_view path, int type) {
+        outcomes[ToUtf8(name)] = Outcome{ToUtf8(path), type};
+    }));
     return outcomes;
 }
 

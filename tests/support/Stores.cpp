@@ -39,4 +39,22 @@ std::unique_ptr<SystemRegStore> OpenWineStore(const fs::path& file)
     return store;
 }
 
+std::string WithoutBlocks(const std::string& text, const std::vector<std::string>& keys)
+{
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t next = text.find("\n\n[", pos);
+        next = next == std::string::npos ? text.size() : next + 1;
+        const std::string chunk = text.substr(pos, next - pos);
+        bool drop = false;
+        for (const auto& key : keys)
+            drop = drop || chunk.rfind("\n[" + key + "] ", 0) == 0;
+        if (!drop)
+            out += chunk;
+        pos = next;
+    }
+    return out;
+}
+
 }  // namespace quelvo::test

@@ -5,7 +5,7 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/HiveBuilder.h"
-#include "ScanOutcomes.h"
+#include "tests/support/ScanRun.h"
 
 #include "platform/Text.h"
 #include "platform/files/FileTargets.h"
@@ -40,9 +40,9 @@ std::vector<std::string> Scan(Target& target)
 {
     ScopedActiveTarget active(target);
     std::vector<std::string> calls;
-    RunScan([&](std::u16string_view name, std::u16string_view path, int type) {
+    EXPECT_TRUE(RunScan([&](std::u16string_view name, std::u16string_view path, int type) {
         calls.push_back(ToUtf8(name) + "|" + ToUtf8(path) + "|" + std::to_string(type));
-    });
+    }));
     return calls;
 }
 

@@ -13,7 +13,7 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/HiveBuilder.h"
-#include "ScanOutcomes.h"
+#include "tests/support/ScanRun.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +86,7 @@ void WriteHiveWithAssociations(const fs::path& file)
 std::map<std::u16string, int> Scan()
 {
     std::map<std::u16string, int> outcomes;
-    RunScan([&](std::u16string_view name, std::u16string_view, int type) { outcomes[std::u16string(name)] = type; });
+    EXPECT_TRUE(RunScan([&](std::u16string_view name, std::u16string_view, int type) { outcomes[std::u16string(name)] = type; }));
     return outcomes;
 }
 

@@ -1,8 +1,6 @@
-#include "ScanOutcomes.h"
+#include "tests/support/ScanRun.h"
 
 #include "scan/Unit_QLV_Thread.h"
-
-#include <gtest/gtest.h>
 
 #include <mutex>
 
@@ -10,24 +8,33 @@ namespace quelvo::test {
 
 namespace {
 
-// The worker's slots are plain function pointers: the receiver is kept here.
+// The worker's slots are plain function pointers: the receivers are kept here.
 std::mutex g_mutex;
 const ScanOutcome* g_outcome = nullptr;
+const ScanName* g_name = nullptr;
 
 int OnNothing() { return 0; }
-int OnName(const char16_t*) { return 0; }
+int OnName(const char16_t* name)
+{
+    std::lock_guard lock(g_mutex);
+    if (g_name && *g_name)
+        (*g_name)(name);
+    return 0;
+}
 int OnInfo(const char16_t* name, const char16_t* path, std::int32_t type)
 {
     std::lock_guard lock(g_mutex);
-    (*g_outcome)(name, path, type);
+    if (g_outcome && *g_outcome)
+        (*g_outcome)(name, path, type);
     return 0;
 }
 
 }  // namespace
 
-void RunScan(const ScanOutcome& outcome)
+bool RunScan(const ScanOutcome& outcome, const ScanName& name, unsigned timeoutMs)
 {
     g_outcome = &outcome;
+    g_name = &name;
     scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(false);
     auto* worker = new scan::QLVO_Thread_Scan;
     worker->mpu_dword_cb_QV_Start = OnNothing;
@@ -36,9 +43,12 @@ void RunScan(const ScanOutcome& outcome)
     worker->mpu_dword_cb_QV_ExeInfo = OnInfo;
     auto completion = worker->Completion();
     worker->Start();
-    EXPECT_TRUE(completion->WaitFor(60000));
+    const bool ended = completion->WaitFor(timeoutMs);
     scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(true);
+    std::lock_guard lock(g_mutex);
     g_outcome = nullptr;
+    g_name = nullptr;
+    return ended;
 }
 
 }  // namespace quelvo::test
