@@ -1,9 +1,10 @@
 // A whole scan of an offline installation whose SOFTWARE hive is clean and
 // about 100 MB, like a real one: the installation opened (the hive read
 // through hivex) and every extension of HKLM\SOFTWARE\Classes examined, the
-// 10 ms pause per extension switched off. It builds against older trees of
-// the project too, so that two builds can be timed side by side:
-//   bench_hive_scan [folder] [megabytes] [rounds]
+// 10 ms pause per extension switched off. It builds against other trees laid
+// out as this one (tests/support), so that two builds can be timed side by
+// side (scan-beside.sh):
+//   bench_hive_scan [folder] [megabytes] [rounds] [extensions, default 10000]
 // prints the median and fastest times of the rounds.
 
 #include "BenchHive.h"
@@ -27,7 +28,7 @@ using namespace quelvo::platform;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kExtensions = 10000;
+int g_extensions = 10000;
 
 
 void Check(bool ok, const char* what)
@@ -48,7 +49,7 @@ double ScanOnce(const fs::path& root)
     long outcomes = 0;
     Check(test::RunScan([&](std::u16string_view, std::u16string_view, int) { ++outcomes; }, {}, 600000), "the scan");
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    Check(outcomes >= kExtensions / 2, "the scan's outcomes");
+    Check(outcomes >= g_extensions / 2, "the scan's outcomes");
     return seconds;
 }
 
@@ -59,9 +60,11 @@ int main(int argc, char** argv)
     const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "quelvo-hive-scan-bench";
     const std::size_t megabytes = argc > 2 ? std::size_t(std::atoi(argv[2])) : 100;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (argc > 4)
+        g_extensions = std::atoi(argv[4]);
     const fs::path hive = folder / "Windows" / "System32" / "config" / "SOFTWARE";
     if (!fs::exists(hive)) {
-        bench::GenerateHive(hive, megabytes, kExtensions);
+        bench::GenerateHive(hive, megabytes, g_extensions);
         std::printf("hive: %.1f MB generated\n", double(fs::file_size(hive)) / (1024 * 1024));
     }
     std::vector<double> times;

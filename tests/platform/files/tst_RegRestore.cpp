@@ -227,6 +227,23 @@ TEST_F(WineRestoreTest, shouldWriteNothingWhenRefused)
     EXPECT_TRUE(Contains(result.error, u"cannot be read")) << ToUtf8(result.error);
 }
 
+// One store, one session: the restored keys are the store's own at once
+// (found, enumerated, with their values), and a repair right after it
+// removes one of them and keeps the others, in the file as in the store.
+TEST_F(WineRestoreTest, shouldKnowTheKeysItRestoredAndRepairThemInTheSameSession)
+{
+    const std::string backup = Repair({u"txtfile", u".ini"});
+    auto store = Open();
+    const RestoreResult result = store->AddKeys(Read(backup));
+    ASSERT_TRUE(result.Ok()) << ToUtf8(result.error);
+    EXPECT_EQ(DumpKeyTreeWithValues(store->Root()), before);
+    ASSERT_TRUE(DeleteKeyTree(*store, u"Software\\Classes\\txtfile")) << ToUtf8(store->LastError());
+    EXPECT_EQ(store->Find(u"Software\\Classes\\txtfile"), nullptr);
+    EXPECT_NE(store->Find(u"Software\\Classes\\.ini"), nullptr);
+    EXPECT_EQ(Dump(), DumpKeyTreeWithValues(store->Root()));
+    EXPECT_EQ(Dump().find("software\\classes\\txtfile"), std::string::npos);
+}
+
 TEST(RegRestoreText, shouldPlaceNewBlocksInTheFilesOrder)
 {
     const std::string file =
@@ -314,6 +331,21 @@ TEST_F(HiveRestoreTest, shouldGiveBackTheWholeTreeARepairChanged)
     EXPECT_TRUE(again.restored.empty());
     EXPECT_EQ(again.kept.size(), 7u);
     EXPECT_EQ(Dump(), before);
+}
+
+TEST_F(HiveRestoreTest, shouldKnowTheKeysItRestoredAndRepairThemInTheSameSession)
+{
+    const std::string backup = Repair();
+    std::u16string error;
+    auto store = HiveStore::Open(file, &error);
+    ASSERT_TRUE(store) << ToUtf8(error);
+    const RestoreResult result = store->AddKeys(Read(backup));
+    ASSERT_TRUE(result.Ok()) << ToUtf8(result.error);
+    EXPECT_EQ(DumpKeyTreeWithValues(store->Root()), before);
+    ASSERT_TRUE(DeleteKeyTree(*store, u"SOFTWARE\\Classes\\txtfile")) << ToUtf8(store->LastError());
+    EXPECT_EQ(store->Find(u"SOFTWARE\\Classes\\txtfile"), nullptr);
+    EXPECT_NE(store->Find(u"SOFTWARE\\Classes\\.d\u00e9ep\\OpenWithList\\a.exe"), nullptr);
+    EXPECT_EQ(Dump(), DumpKeyTreeWithValues(store->Root()));
 }
 
 TEST_F(HiveRestoreTest, shouldWriteNothingToAHiveItMustNotChange)
