@@ -1,6 +1,7 @@
 #pragma once
 
 // File helpers of the file-backed stores: reads that take regular files only,
+// whole reads and writes, copies and private memory files on descriptors,
 // and replacing a file so that a crash at any moment leaves either the old or
 // the new content under its name, never a mixture.
 //
