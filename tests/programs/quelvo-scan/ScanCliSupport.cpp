@@ -109,6 +109,31 @@ fs::path WritePrefix(const fs::path& folder, const std::vector<PrefixKey>& keys)
     return folder;
 }
 
+fs::path LightPrefixCopy(const fs::path& prefix, const fs::path& into)
+{
+    fs::create_directories(into / "dosdevices");
+    for (const char* file : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"})
+        if (fs::exists(prefix / file))
+            fs::copy_file(prefix / file, into / file, fs::copy_options::overwrite_existing);
+    for (const auto& entry : fs::directory_iterator(prefix / "dosdevices")) {
+        if (!entry.is_symlink())
+            continue;
+        std::error_code ec;
+        const fs::path resolved = fs::canonical(entry.path(), ec);
+        if (!ec)
+            fs::create_directory_symlink(resolved, into / "dosdevices" / entry.path().filename(), ec);
+    }
+    return into;
+}
+
+std::optional<fs::path> SandboxPrefix()
+{
+    const char* folder = std::getenv("QUELVO_SCAN_SANDBOX");
+    if (!folder || !*folder || !fs::exists(fs::path(folder) / ".quelvo-sandbox"))
+        return std::nullopt;
+    return fs::path(folder);
+}
+
 std::vector<std::pair<std::string, std::string>> FolderBytes(const fs::path& folder)
 {
     std::vector<std::pair<std::string, std::string>> files;

@@ -49,6 +49,15 @@ PrefixKey ClassesKey(std::u16string name, std::optional<std::u16string> defaultV
 // names escaped as wineserver escapes them) and drive C: at drive_c/.
 std::filesystem::path WritePrefix(const std::filesystem::path& folder, const std::vector<PrefixKey>& keys);
 
+// A copy of a Wine prefix light enough to make per test: its registry
+// files, and its drives as links to the original's folders (drive C: is
+// shared, read-only in use). The copy's folder.
+std::filesystem::path LightPrefixCopy(const std::filesystem::path& prefix, const std::filesystem::path& into);
+
+// The sandbox prefix scripts/make-sandbox-prefix made for these suites, or
+// none when it is not there (no Wine).
+std::optional<std::filesystem::path> SandboxPrefix();
+
 // Every file below a folder with its bytes, to tell that nothing changed.
 std::vector<std::pair<std::string, std::string>> FolderBytes(const std::filesystem::path& folder);
 
