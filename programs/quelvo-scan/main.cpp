@@ -4,10 +4,10 @@
 
 #include "ScanCommand.h"
 
+#include "platform/DataDir.h"
 #include "platform/Text.h"
 
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
@@ -18,27 +18,7 @@
 #include <shellapi.h>
 #endif
 
-namespace fs = std::filesystem;
-
 namespace {
-
-fs::path ProgramDir(const char* argv0)
-{
-    std::error_code ec;
-#ifdef _WIN32
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length > 0 && length < path.size()) {
-        path.resize(length);
-        return fs::path(path).parent_path();
-    }
-#else
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec)
-        return self.parent_path();
-#endif
-    return fs::absolute(argv0, ec).parent_path();
-}
 
 // The words after the program's name, in UTF-8 (on Windows from the UTF-16
 // command line, not the ANSI code page).
@@ -68,7 +48,7 @@ int main(int argc, char** argv)
 {
     try {
         return quelvo::scancli::RunScanCommand(Arguments(argc, argv), std::cout, std::cerr,
-                                               ProgramDir(argc > 0 ? argv[0] : "quelvo-scan"));
+                                               quelvo::platform::func_ProgramDir(argc > 0 ? argv[0] : nullptr));
     } catch (const std::bad_alloc&) {
         std::cerr << "quelvo-scan: not enough memory to finish the check\n";
     } catch (const std::exception& e) {

@@ -58,8 +58,16 @@ def cell(text):
 
 
 def host_reports(reports):
-    """host -> its report, from reports.json (every host must have one here)."""
+    """host -> its report, from reports.json (every host must have one
+    here); each is also kept for the schema check ($QUELVO_SCAN_REPORTS)."""
     every = json.loads((reports / "reports.json").read_text())
+    kept = os.environ.get("QUELVO_SCAN_REPORTS")
+    if kept:
+        pathlib.Path(kept).mkdir(parents=True, exist_ok=True)
+        for host, entry in every.items():
+            if entry["report"]:
+                name = f"ansible-{reports.name}-{host}.json"
+                (pathlib.Path(kept) / name).write_text(json.dumps(entry["report"], ensure_ascii=True))
     return {host: entry["report"] for host, entry in every.items()}
 
 

@@ -42,6 +42,23 @@ void WriteEmptyHive(const std::filesystem::path& file);
 // Text of a REG_SZ value with its terminating NUL.
 std::string Utf16Sz(std::u16string_view text);
 
+// A small disk for the scope: a tmpfs mounted at `at` (made when missing),
+// which the test can make read-only; unmounted at the end. Mounted() is
+// false where this process may not mount (not root).
+class TestDisk {
+public:
+    explicit TestDisk(const std::filesystem::path& at);
+    ~TestDisk();
+    TestDisk(const TestDisk&) = delete;
+    TestDisk& operator=(const TestDisk&) = delete;
+    bool Mounted() const { return m_mounted; }
+    bool RemountReadOnly();
+
+private:
+    std::filesystem::path m_at;
+    bool m_mounted = false;
+};
+
 // The user a test gives a prefix to when it runs as root (CI does): "nobody".
 inline constexpr uid_t kOtherUid = 65534;
 inline constexpr gid_t kOtherGid = 65534;

@@ -128,10 +128,11 @@ fs::path LightPrefixCopy(const fs::path& prefix, const fs::path& into)
 
 std::optional<fs::path> SandboxPrefix()
 {
-    const char* folder = std::getenv("QUELVO_SCAN_SANDBOX");
-    if (!folder || !*folder || !fs::exists(fs::path(folder) / ".quelvo-sandbox"))
+    const char* named = std::getenv("QUELVO_SCAN_SANDBOX");
+    const fs::path folder = named && *named ? fs::path(named) : fs::path(QUELVO_SCAN_SANDBOX);
+    if (!fs::exists(folder / ".quelvo-sandbox"))
         return std::nullopt;
-    return fs::path(folder);
+    return folder;
 }
 
 std::vector<std::pair<std::string, std::string>> FolderBytes(const fs::path& folder)

@@ -54,8 +54,9 @@ std::filesystem::path WritePrefix(const std::filesystem::path& folder, const std
 // shared, read-only in use). The copy's folder.
 std::filesystem::path LightPrefixCopy(const std::filesystem::path& prefix, const std::filesystem::path& into);
 
-// The sandbox prefix scripts/make-sandbox-prefix made for these suites, or
-// none when it is not there (no Wine).
+// The sandbox prefix scripts/make-sandbox-prefix made for these suites
+// ($QUELVO_SCAN_SANDBOX names another), or none when it is not there (no
+// Wine).
 std::optional<std::filesystem::path> SandboxPrefix();
 
 // Every file below a folder with its bytes, to tell that nothing changed.

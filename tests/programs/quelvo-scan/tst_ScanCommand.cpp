@@ -17,7 +17,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <hivex.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -374,16 +373,11 @@ TEST_F(ScanCommand, shouldRefuseToRepairADamagedHiveOrAReadOnlyDisk)
     EXPECT_TRUE(FolderBytes(root) == before);
 
     const fs::path mount = dir / "disk";
-    fs::create_directories(mount);
-    if (::geteuid() != 0
-        || std::system(("mount -t tmpfs -o size=8m quelvo-test '" + mount.string() + "' 2>/dev/null").c_str()) != 0)
+    TestDisk disk(mount);
+    if (!disk.Mounted())
         GTEST_SKIP() << "mounting a test disk needs root and the right to mount";
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { std::system(("umount '" + at.string() + "' 2>/dev/null").c_str()); }
-    } unmount{mount};
     WriteInstallation(mount, ChangeClassesHive({}, {{{".keep", "nofile"}}, {}, {}}));
-    ASSERT_EQ(std::system(("mount -o remount,ro '" + mount.string() + "'").c_str()), 0);
+    ASSERT_TRUE(disk.RemountReadOnly());
     report = ScanJson(mount, {"--fix"}, &status);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(report["repair"]["refused"], true);
