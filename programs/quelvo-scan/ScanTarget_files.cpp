@@ -50,7 +50,7 @@ public:
         const fs::path absolute = fs::absolute(m_choice.tried, ec);
         out.path = (ec ? m_choice.tried : absolute).lexically_normal();
         if (!m_choice.target) {
-            out.description = u"nothing at " + PathText(*out.path);
+            out.description = u"no registry at " + PathText(*out.path);
             out.state = fs::exists(m_choice.tried, ec) || fs::is_symlink(m_choice.tried, ec) ? TargetState::Unreadable
                                                                                            : TargetState::Missing;
             out.reason = m_choice.error;
