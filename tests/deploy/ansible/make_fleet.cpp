@@ -7,7 +7,7 @@
 
 #include "FilesTestSupport.h"
 #include "HiveTestSupport.h"
-#include "ScanCliSupport.h"
+#include "ScanTargets.h"
 
 #include "platform/files/HiveImage.h"
 

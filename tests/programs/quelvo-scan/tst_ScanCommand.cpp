@@ -3,6 +3,7 @@
 // and registry names of every kind written as strict JSON.
 
 #include "ScanCliSupport.h"
+#include "ScanTargets.h"
 
 #include "FilesTestSupport.h"
 #include "HiveTestSupport.h"

@@ -4,6 +4,7 @@
 // leaving every byte of the target as it was.
 
 #include "ScanCliSupport.h"
+#include "ScanTargets.h"
 
 #include "FilesTestSupport.h"
 #include "FormHarness.h"
