@@ -37,45 +37,6 @@ void Check(bool ok, const char* what)
     }
 }
 
-// Copies node's values and sub-tree into `to` under `into`.
-void CopyTree(hive_h* from, hive_node_h node, hive_h* to, hive_node_h into)
-{
-    hive_value_h* values = hivex_node_values(from, node);
-    Check(values != nullptr, "hivex_node_values");
-    std::vector<hive_set_value> set;
-    std::vector<std::string> keys, data;
-    for (hive_value_h* v = values; *v; ++v) {
-        char* key = hivex_value_key(from, *v);
-        hive_type type{};
-        size_t length = 0;
-        char* bytes = hivex_value_value(from, *v, &type, &length);
-        Check(key && bytes, "hivex_value_value");
-        keys.emplace_back(key);
-        data.emplace_back(bytes, length);
-        set.push_back(hive_set_value{nullptr, type, length, nullptr});
-        std::free(key);
-        std::free(bytes);
-    }
-    std::free(values);
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        set[i].key = keys[i].data();
-        set[i].value = data[i].data();
-    }
-    if (!set.empty())
-        Check(hivex_node_set_values(to, into, set.size(), set.data(), 0) == 0, "hivex_node_set_values");
-    hive_node_h* children = hivex_node_children(from, node);
-    Check(children != nullptr, "hivex_node_children");
-    for (hive_node_h* c = children; *c; ++c) {
-        char* name = hivex_node_name(from, *c);
-        Check(name != nullptr, "hivex_node_name");
-        const hive_node_h copy = hivex_node_add_child(to, into, name);
-        std::free(name);
-        Check(copy != 0, "hivex_node_add_child");
-        CopyTree(from, *c, to, copy);
-    }
-    std::free(children);
-}
-
 struct Value {
     std::string key;
     hive_type type;
@@ -117,19 +78,36 @@ std::vector<std::pair<std::string, hive_node_h>> ChildrenOf(hive_h* h, hive_node
     return out;
 }
 
+void SetValues(hive_h* h, hive_node_h node, const std::vector<Value>& values)
+{
+    std::vector<hive_set_value> set;
+    for (const Value& v : values)
+        set.push_back(hive_set_value{const_cast<char*>(v.key.c_str()), v.type, v.data.size(),
+                                     const_cast<char*>(v.data.data())});
+    Check(hivex_node_set_values(h, node, set.size(), set.data(), 0) == 0, "hivex_node_set_values");
+}
+
+// Copies node's values and sub-tree into `to` under `into`.
+void CopyTree(hive_h* from, hive_node_h node, hive_h* to, hive_node_h into)
+{
+    const std::vector<Value> values = ValuesOf(from, node);
+    if (!values.empty())
+        SetValues(to, into, values);
+    for (const auto& [name, child] : ChildrenOf(from, node)) {
+        const hive_node_h copy = hivex_node_add_child(to, into, name.c_str());
+        Check(copy != 0, "hivex_node_add_child");
+        CopyTree(from, child, to, copy);
+    }
+}
+
 // Changes the tree of `to` under `at` into the tree of `want` under
 // `wanted`, touching only what differs, as Windows changes a hive: the
 // hive's later state, most of its cells where they were.
 void Converge(hive_h* want, hive_node_h wanted, hive_h* to, hive_node_h at)
 {
     const std::vector<Value> values = ValuesOf(want, wanted);
-    if (values != ValuesOf(to, at)) {
-        std::vector<hive_set_value> set;
-        for (const Value& v : values)
-            set.push_back(hive_set_value{const_cast<char*>(v.key.c_str()), v.type, v.data.size(),
-                                         const_cast<char*>(v.data.data())});
-        Check(hivex_node_set_values(to, at, set.size(), set.data(), 0) == 0, "hivex_node_set_values");
-    }
+    if (values != ValuesOf(to, at))
+        SetValues(to, at, values);
     const auto children = ChildrenOf(want, wanted);
     for (const auto& [name, child] : children) {
         const hive_node_h there = hivex_node_get_child(to, at, name.c_str());
