@@ -2,6 +2,10 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quelvo::platform {
 
 namespace {
@@ -52,6 +56,24 @@ std::u16string func_DataDirFor(std::u16string_view appDir, std::u16string_view f
     if (HasFile(share, fileName))
         return share;
     return dir;
+}
+
+fs::path func_ProgramDir(const char* argv0)
+{
+    std::error_code ec;
+#ifdef _WIN32
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length > 0 && length < path.size()) {
+        path.resize(length);
+        return fs::path(path).parent_path();
+    }
+#else
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        return self.parent_path();
+#endif
+    return fs::absolute(argv0 ? argv0 : "", ec).parent_path();
 }
 
 }  // namespace quelvo::platform

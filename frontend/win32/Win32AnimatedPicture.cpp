@@ -33,7 +33,14 @@ void Win32AnimatedPicture::DecodeFrames()
     m_bytes = {};
 }
 
-void Win32AnimatedPicture::Host::Repaint() { win32::Repaint(m_picture.Handle()); }
+void Win32AnimatedPicture::Host::Repaint()
+{
+    // Until its first paint the whole window is still to be painted; a
+    // frame asked for now would decode every frame before it is ever seen
+    // (at once, when no other paint happened in the last frame's time).
+    if (m_picture.FramesDecoded())
+        win32::Repaint(m_picture.Handle());
+}
 
 void Win32AnimatedPicture::Host::StartTimer(int milliseconds)
 {

@@ -556,9 +556,11 @@ public:
             if (::renameat(m_dirfd, m_temporary.c_str(), m_dirfd, m_name.c_str()) != 0)
                 return Fail(Describe("cannot rename the new file over", m_target, errno), &mine);
         }
+        // The old file is gone whatever the rename moved: when it moved the
+        // owner's swap instead of ours, a later attempt puts a new file over it.
+        m_replacing.reset();
         if (!NameIs(m_dirfd, m_name, mine, &m_placed))
             return Outcome::Taken;
-        m_replacing.reset();  // the old file is gone: a later attempt puts this one back
         return Outcome::Placed;
     }
 

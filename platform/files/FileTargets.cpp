@@ -298,8 +298,11 @@ std::unique_ptr<FileTarget> OpenWindowsInstallation(const fs::path& root, std::u
         description += u" (its registry recovered from " + logs + u")";
     }
     store->SetBackup(Backups(root));
-    return std::make_unique<FileTarget>(std::move(store), std::move(env), HostTarget::Drives{{u'C', root}},
-                                        std::move(description));
+    std::vector<std::string> recovered = store->RecoveredFrom();
+    auto target = std::make_unique<FileTarget>(std::move(store), std::move(env), HostTarget::Drives{{u'C', root}},
+                                               std::move(description));
+    target->SetRecoveredFrom(std::move(recovered));
+    return target;
 }
 
 TargetChoice ChooseTarget(const EnvironmentReader& environment)

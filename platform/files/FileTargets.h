@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quelvo::platform::files {
 
@@ -59,6 +60,13 @@ public:
                std::u16string description, bool wineShortNames = false);
 
     TreeStore& Store() { return *store; }
+    // What kind of target this is, for reports: a prefix opened by
+    // OpenWinePrefix or an installation opened by OpenWindowsInstallation.
+    bool IsWinePrefix() const { return m_wineShortNames; }
+    // The logs an installation's hive was recovered from, in the order
+    // applied (empty for a Wine prefix and for a clean hive).
+    const std::vector<std::string>& RecoveredFrom() const { return m_recoveredFrom; }
+    void SetRecoveredFrom(std::vector<std::string> logs) { m_recoveredFrom = std::move(logs); }
     // Why the last repair of a key failed (empty when it did not).
     std::u16string LastError() const { return store->LastError(); }
 
@@ -72,6 +80,7 @@ protected:
 private:
     bool m_wineShortNames;
     DosNameReader m_dosNames;
+    std::vector<std::string> m_recoveredFrom;
 };
 
 // Whether Wine takes a name as a valid 8.3 name of its own (then it has no

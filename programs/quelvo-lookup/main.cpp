@@ -7,6 +7,7 @@
 #include "lookup/Catalogue.h"
 #include "lookup/CommandLine.h"
 #include "lookup/Service.h"
+#include "platform/DataDir.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -27,24 +28,6 @@ namespace fs = std::filesystem;
 using namespace quelvo::lookup;
 
 namespace {
-
-fs::path ProgramDir(const char* argv0)
-{
-    std::error_code ec;
-#ifdef _WIN32
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length > 0 && length < path.size()) {
-        path.resize(length);
-        return fs::path(path).parent_path();
-    }
-#else
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec)
-        return self.parent_path();
-#endif
-    return fs::absolute(argv0, ec).parent_path();
-}
 
 #ifdef _WIN32
 LookupService* g_service = nullptr;
@@ -71,7 +54,7 @@ int main(int argc, char** argv)
         std::fwrite(UsageText().data(), 1, UsageText().size(), stdout);
         return 0;
     }
-    const fs::path dir = ProgramDir(argv[0]);
+    const fs::path dir = quelvo::platform::func_ProgramDir(argv[0]);
     const fs::path catalogueFile = line.catalogue.empty() ? dir / kCatalogueFileName : line.catalogue;
     const fs::path libraryFile = line.library.empty() ? dir / kLibraryFileName : line.library;
 

@@ -606,6 +606,13 @@ TEST_F(AnimationTest, shouldReadFourteenFramesOfSixtyMillisecondsLoopingForever)
 TEST_F(AnimationTest, shouldDecodeFramesWhenFirstPaintedAndNotBefore)
 {
     EXPECT_FALSE(animation->FramesDecoded());
+    // Made after a quiet spell longer than a frame (a loaded machine makes
+    // one), when a paint asked for would be painted at once.
+    Sleep(100);
+    auto* later = dynamic_cast<Win32AnimatedPicture*>(FrontEnd().CreateAnimatedPicture(
+        window.get(), "ADP_QLVO_Later", {120, 25, 80, 74}, "scanning.gif"));
+    ASSERT_NE(later, nullptr);
+    EXPECT_FALSE(later->FramesDecoded());
     EXPECT_EQ(animation->FrameCount(), 14) << "counted from the file's blocks";
     Canvas canvas(80, 74, RGB(255, 0, 0));
     animation->PaintSelf(canvas.Dc());

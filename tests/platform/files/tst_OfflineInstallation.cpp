@@ -5,6 +5,7 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/HiveBuilder.h"
+#include "tests/support/TestDisk.h"
 #include "tests/support/ScanRun.h"
 
 #include "platform/Text.h"
@@ -276,17 +277,12 @@ TEST_F(OfflineInstallation, shouldRefuseToWriteIntoAHibernatedWindowsAndSayWhatT
 TEST_F(OfflineInstallation, shouldRefuseAReadOnlyDiskAndNameIt)
 {
     const fs::path mount = dir / "disk";
-    fs::create_directories(mount);
-    if (::geteuid() != 0
-        || std::system(("mount -t tmpfs -o size=8m quelvo-test '" + mount.string() + "' 2>/dev/null").c_str()) != 0)
+    TestDisk disk(mount);
+    if (!disk.Mounted())
         GTEST_SKIP() << "mounting a test disk needs root and the right to mount";
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { std::system(("umount '" + at.string() + "' 2>/dev/null").c_str()); }
-    } unmount{mount};
     WriteInstallation(mount, *stateA);
     WriteBytes(mount / "hiberfil.sys", std::string(4096, '\0'));
-    ASSERT_EQ(std::system(("mount -o remount,ro '" + mount.string() + "'").c_str()), 0);
+    ASSERT_TRUE(disk.RemountReadOnly());
     const std::string reason = N(RefusedRepair(mount));
     EXPECT_NE(reason.find("the disk is mounted read-only"), std::string::npos) << reason;
     EXPECT_NE(reason.find("may be hibernated (Fast Startup)"), std::string::npos) << reason;

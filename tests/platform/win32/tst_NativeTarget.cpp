@@ -1,6 +1,6 @@
 #include "platform/win32/NativeTarget.h"
 
-#include "ScratchKeys.h"
+#include "tests/support/ScratchKeys.h"
 
 #include <gtest/gtest.h>
 

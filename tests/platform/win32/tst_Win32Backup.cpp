@@ -4,7 +4,7 @@
 
 #include "platform/win32/Win32Registry.h"
 
-#include "ScratchKeys.h"
+#include "tests/support/ScratchKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "scan/Unit_QLV_func_Registry.h"
 
-#include "ScratchKeys.h"
+#include "tests/support/ScratchKeys.h"
 
 #include <gtest/gtest.h>
 

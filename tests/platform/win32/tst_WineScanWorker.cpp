@@ -2,7 +2,7 @@
 // run on its own thread over the machine's own target.
 
 #include "RunWorker.h"
-#include "ScratchKeys.h"
+#include "tests/support/ScratchKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ScratchKeys.h"
+#include "tests/support/ScratchKeys.h"
 
 #include <gtest/gtest.h>
 
