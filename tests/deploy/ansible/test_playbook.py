@@ -29,7 +29,9 @@ def check(condition, what):
 def playbook(playbook_path, inventory, reports, scan, *extra):
     env = dict(os.environ, ANSIBLE_NOCOLOR="1", ANSIBLE_CALLBACKS_ENABLED=os.environ.get("QUELVO_ANSIBLE_CALLBACKS", ""), ANSIBLE_HOST_KEY_CHECKING="0",
                ANSIBLE_LOCAL_TEMP=str(reports.parent / "ansible-tmp"),
-               ANSIBLE_HOME=str(reports.parent / "ansible-home"), ANSIBLE_RETRY_FILES_ENABLED="0")
+               ANSIBLE_HOME=str(reports.parent / "ansible-home"), ANSIBLE_RETRY_FILES_ENABLED="0",
+               # Modules piped to the interpreter rather than copied to a file first.
+               ANSIBLE_PIPELINING="1")
     command = ["ansible-playbook", "-i", str(inventory), str(playbook_path), "-f", FORKS,
                "-e", f"quelvo_report_dir={reports}", "-e", f"quelvo_scan_command={scan}", *extra]
     run = subprocess.run(command, env=env, capture_output=True, text=True)
