@@ -221,7 +221,7 @@ int OpenFolderCreating(const fs::path& folder, std::string* error)
 bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error, const ReadOptions& options)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (options.followLinks ? 0 : O_NOFOLLOW);
-    FileDescriptor fd(::open(file.c_str(), flags));
+    FileDescriptor fd(::openat(options.folder, file.c_str(), flags));
     if (fd.Get() < 0) {
         *error = errno == ELOOP && !options.followLinks ? file.string() + " is a symbolic link, not a regular file"
                                                         : Describe("cannot open", file, errno);
@@ -236,6 +236,8 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
         *error = NotRegular(file, st.st_mode);
         return false;
     }
+    if (options.info)
+        *options.info = st;
     const auto tooLarge = [&] {
         *error = file.string() + " is larger than " + std::to_string(options.maxBytes)
             + " bytes, the most that is read; nothing was read";

@@ -12,11 +12,13 @@
 // folder's descriptor and the new file's.
 
 #include <cstdint>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace quelvo::platform::files {
@@ -26,6 +28,10 @@ struct ReadOptions {
     std::uint64_t maxBytes = UINT64_MAX;
     // False: a symbolic link is refused instead of followed.
     bool followLinks = true;
+    // The folder a relative name is opened in (a descriptor), and where
+    // the file's status goes once it is open (both optional).
+    int folder = AT_FDCWD;
+    struct ::stat* info = nullptr;
 };
 
 // Reads a regular file through one descriptor, opened without blocking: a
