@@ -140,6 +140,7 @@ std::string WriteDesktopBackup(const DesktopBackup& backup)
                              {"before", Base64(edit.before)},
                              {"after", Base64(edit.after)},
                              {"line_removed", edit.lineRemoved},
+                             {"previous", Base64(edit.previous)},
                              {"ids", ids}});
         }
         lists.push_back({{"path", Base64(list.path.string())}, {"edits", edits}});
@@ -218,7 +219,7 @@ bool ReadDesktopBackup(std::string_view text, DesktopBackup* backup, std::string
             const json* ids = e.is_object() ? read.Array(e, "ids") : nullptr;
             if (removed == e.end() || !removed->is_boolean() || !ids || !read.Bytes(e, "group", &edit.group)
                 || !read.Bytes(e, "key", &edit.key) || !read.Bytes(e, "before", &edit.before)
-                || !read.Bytes(e, "after", &edit.after))
+                || !read.Bytes(e, "after", &edit.after) || !read.Bytes(e, "previous", &edit.previous))
                 return read.Fail("a line of " + list.path.string() + " in it is not well-formed");
             edit.lineRemoved = removed->get<bool>();
             for (const json& id : *ids) {

@@ -126,9 +126,13 @@ bool RemoveDesktopIds(std::string_view bytes, const std::set<std::string>& ids, 
     ParseKeyFile(bytes, &file, &ignored, true);
     edits->clear();
     std::vector<KeyFileLine> kept;
+    std::string previous;  // the line before, as the file had it
     for (KeyFileLine& line : file.lines) {
+        const std::string original = line.text;
+        const auto next = [&] { previous = original; };
         if (line.kind != KeyFileLine::Entry || !IsMimeAppsGroup(line.group)) {
             kept.push_back(std::move(line));
+            next();
             continue;
         }
         const ValueSpan span = SpanOf(line.text);
@@ -144,18 +148,19 @@ bool RemoveDesktopIds(std::string_view bytes, const std::set<std::string>& ids, 
         items.erase(std::remove_if(items.begin(), items.end(), stale), items.end());
         if (edit.ids.empty()) {
             kept.push_back(std::move(line));
+            next();
             continue;
         }
         edit.group = line.group;
         edit.key = line.key;
         edit.before = line.text;
         edit.lineRemoved = !AnyId(items);
+        edit.previous = previous;
+        next();
         if (!edit.lineRemoved) {
             line.text = line.text.substr(0, span.start) + Join(items, trailing) + line.text.substr(span.end);
             edit.after = line.text;
             kept.push_back(std::move(line));
-        } else if (!line.ended && !kept.empty()) {
-            kept.back().ended = false;  // the file ended without a line end: it still does
         }
         edits->push_back(std::move(edit));
     }
@@ -187,16 +192,22 @@ bool RestoreDesktopIds(std::string_view bytes, const std::vector<MimeAppsEdit>& 
             bool oldTrailing = false;
             const std::vector<std::string> old =
                 Items(std::string_view(edit.before).substr(oldSpan.start, oldSpan.end - oldSpan.start), &oldTrailing);
+            // The old order, with the items there now kept and the removed
+            // ones (as often as they were removed) back where they stood.
             std::vector<std::string> merged;
             std::vector<bool> used(now.size(), false);
+            std::vector<std::string> missing = edit.ids;
             bool added = false;
             for (const std::string& item : old) {
-                const auto at = std::find(now.begin(), now.end(), item);
-                if (at != now.end() && !used[std::size_t(at - now.begin())]) {
-                    used[std::size_t(at - now.begin())] = true;
+                std::size_t at = 0;
+                while (at < now.size() && (used[at] || now[at] != item))
+                    ++at;
+                const auto removed = std::find(missing.begin(), missing.end(), item);
+                if (at < now.size()) {
+                    used[at] = true;
                     merged.push_back(item);
-                } else if (std::find(edit.ids.begin(), edit.ids.end(), item) != edit.ids.end()
-                           && std::find(merged.begin(), merged.end(), item) == merged.end()) {
+                } else if (removed != missing.end()) {
+                    missing.erase(removed);
                     merged.push_back(item);
                     added = true;
                 }
@@ -212,13 +223,20 @@ bool RestoreDesktopIds(std::string_view bytes, const std::vector<MimeAppsEdit>& 
             changed = true;
             continue;
         }
-        // The line went: back after the last line of its group, or in a new group at the end.
-        std::optional<std::size_t> after;
+        // The line went: back after the line it followed when that is still
+        // in its group, else after the group's last line, else in a new
+        // group at the end.
+        std::optional<std::size_t> after, afterPrevious;
         for (std::size_t i = 0; i < file.lines.size(); ++i) {
             const KeyFileLine& line = file.lines[i];
-            if (line.kind != KeyFileLine::Blank && line.kind != KeyFileLine::Comment && line.group == edit.group)
-                after = i + 1;
+            if (line.kind == KeyFileLine::Blank || line.kind == KeyFileLine::Comment || line.group != edit.group)
+                continue;
+            after = i + 1;
+            if (line.text == edit.previous && !afterPrevious)
+                afterPrevious = i + 1;
         }
+        if (afterPrevious)
+            after = afterPrevious;
         if (!file.lines.empty())
             file.lines.back().ended = true;
         if (!after) {

@@ -28,6 +28,8 @@ struct MimeAppsEdit {
     std::string before;  // the whole line before
     std::string after;   // the line after; empty when the line went
     bool lineRemoved = false;
+    std::string previous;  // the line before it, where a removed line goes back
+
     std::vector<std::string> ids;  // the ids taken out, as written
 };
 

@@ -98,6 +98,9 @@ void Note(std::vector<std::string>* changes, std::string change)
 std::vector<std::string> CompareWithWine(const KeyFile& file, std::string_view bytes, const WineEntry& entry)
 {
     std::vector<std::string> changes;
+    // Wine writes its launcher by name; one given by its path was put there by hand.
+    if (entry.launcher.find('/') != std::string::npos)
+        changes.push_back("another Exec");
     const std::string wine = WineEntryText(entry);
     if (bytes == wine)
         return changes;
