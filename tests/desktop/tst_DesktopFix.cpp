@@ -155,3 +155,186 @@ TEST(DesktopFix, shouldReadOnlyWellFormedBackups)
 }
 
 }  // namespace
+
+namespace {
+
+// A desktop tool's answer, run in the home's environment only.
+std::string Ask(const Home& home, const std::string& command)
+{
+    std::string line = "env -i";
+    for (const auto& [name, value] : home.Environment())
+        line += " '" + name + "=" + value + "'";
+    std::string out;
+    if (FILE* pipe = ::popen((line + " " + command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+std::string Default(const Home& home, const std::string& type)
+{
+    std::string gio = Ask(home, "gio mime " + type);
+    gio = gio.substr(0, gio.find('\n'));
+    const std::size_t colon = gio.rfind(": ");
+    std::string xdg = Ask(home, "xdg-mime query default " + type);
+    xdg = xdg.substr(0, xdg.find('\n'));
+    return "xdg-mime: " + xdg + ", gio: " + (colon == std::string::npos ? gio : gio.substr(colon + 2));
+}
+
+TEST(DesktopFix, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
+{
+    Home home;
+    const fs::path wine = home.dir / "home" / ".wine";
+    Prefix prefix(wine);
+    prefix.Extension(".txt", "txtfile", "C:\\windows\\notepad.exe %1").Program("C:\\windows\\notepad.exe");
+    WriteAssociation(home, prefix, {.type = ".txt", .progId = "txtfile", .appName = "Notepad", .mimeType = "text/plain"});
+    WriteAssociation(home, prefix, {.type = ".foo", .progId = "foofile"});
+    prefix.Write();
+    Prefix gone(home.dir / "home" / "deleted");
+    WriteAssociation(home, gone, {.type = ".doc", .progId = "docfile", .appName = "Word", .mimeType = "application/msword"});
+    WriteFile(home.Applications() / "writer.desktop",
+              "[Desktop Entry]\nType=Application\nName=Writer\nMimeType=application/msword;image/png;\nExec=true %f\n");
+    const std::string list = "[Default Applications]\napplication/msword=wine-extension-doc.desktop;\n"
+                             "text/plain=wine-extension-txt.desktop;\nimage/png=writer.desktop;\n"
+                             "application/x-wine-extension-foo=wine-extension-foo.desktop\n"
+                             "[Added Associations]\napplication/msword=writer.desktop;wine-extension-doc.desktop;\n";
+    WriteFile(home.Config() / "mimeapps.list", list);
+    // Wine refreshed the caches when it wrote its entries.
+    ASSERT_EQ(std::system(("update-mime-database " + (home.Data() / "mime").string() + " && update-desktop-database "
+                           + home.Applications().string()).c_str()), 0);
+    ASSERT_NE(ReadFile(home.Data() / "mime" / "globs2").find("*.foo"), std::string::npos);
+
+    EXPECT_EQ(Default(home, "application/msword"), "xdg-mime: wine-extension-doc.desktop, gio: wine-extension-doc.desktop");
+    EXPECT_EQ(Default(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
+    EXPECT_EQ(Default(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
+
+    DesktopFixOptions options;
+    options.backupFolder = home.dir / "backups";
+    const DesktopFixResult fixed = FixDesktop(ScanDesktop(home.Folders(), ScanProbe()), options);
+    ASSERT_TRUE(fixed.Ok()) << fixed.failures[0];
+    EXPECT_EQ(fixed.refreshed.size(), 2u) << "update-desktop-database and update-mime-database ran";
+
+    const std::string msword = Default(home, "application/msword");
+    EXPECT_EQ(msword.find("wine-extension-doc"), std::string::npos) << msword;
+    EXPECT_EQ(Default(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
+    EXPECT_EQ(Default(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
+    EXPECT_EQ(Ask(home, "gio mime application/msword").find("wine-extension-doc"), std::string::npos);
+    EXPECT_EQ(ReadFile(home.Data() / "mime" / "globs2").find("*.foo"), std::string::npos)
+        << "the desktop no longer knows Wine's type for .foo";
+    EXPECT_EQ(ReadFile(home.Config() / "mimeapps.list"),
+              "[Default Applications]\ntext/plain=wine-extension-txt.desktop;\nimage/png=writer.desktop;\n"
+              "[Added Associations]\napplication/msword=writer.desktop;\n");
+    EXPECT_EQ(ReadFile(home.Applications() / "mimeinfo.cache").find("wine-extension-doc"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+namespace ft = quelvo::platform::files::test;
+
+uid_t OwnerOf(const fs::path& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_uid : uid_t(-1);
+}
+
+// A desktop user other than root (uid 65534) whose folders root works in.
+struct OtherUsersDesktop {
+    Home home;
+    fs::path wine;
+    DesktopFolders folders;
+    const std::string list = "[Default Applications]\napplication/x-wine-extension-foo=wine-extension-foo.desktop;\n";
+
+    OtherUsersDesktop() : wine(home.dir / "home" / ".wine")
+    {
+        Prefix prefix(wine);
+        prefix.Extension(".txt", "txtfile", "C:\\windows\\notepad.exe %1").Program("C:\\windows\\notepad.exe");
+        WriteAssociation(home, prefix, {.type = ".txt", .progId = "txtfile", .mimeType = "text/plain"});
+        WriteAssociation(home, prefix, {.type = ".foo", .progId = "foofile"});
+        prefix.Write();
+        WriteFile(home.Config() / "mimeapps.list", list);
+        WriteFile(home.Applications() / "mimeapps.list", list);
+        for (const char* folder : {"home", "data", "config"})
+            ft::ChownTree(home.dir / folder, ft::kOtherUid, ft::kOtherGid);
+        fs::permissions(home.dir.Path(), fs::perms(0755));
+        // Root's own file among the user's, which the user cannot read.
+        WriteFile(home.Applications() / "wine-extension-secret.desktop", EntryText(wine, {.type = ".secret", .progId = "s"}));
+        fs::permissions(home.Applications() / "wine-extension-secret.desktop", fs::perms(0600));
+        const std::map<std::string, std::string> env = {{"SUDO_UID", "65534"},
+                                                        {"XDG_DATA_HOME", home.Data().string()},
+                                                        {"XDG_CONFIG_HOME", home.Config().string()}};
+        std::string error;
+        folders = *FindDesktopFolders(
+            [env](const char* name) -> const char* {
+                const auto it = env.find(name);
+                return it == env.end() ? nullptr : it->second.c_str();
+            },
+            &error);
+    }
+};
+
+TEST(DesktopFix, shouldWorkAsTheDesktopUserWhenRunAsRootForThem)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    OtherUsersDesktop desktop;
+    ASSERT_TRUE(desktop.folders.asUser);
+    const DesktopScan scan = ScanDesktop(desktop.folders, ScanProbe());
+    ASSERT_EQ(scan.entries.size(), 2u);
+    ASSERT_EQ(scan.skipped.size(), 1u);
+    EXPECT_NE(scan.skipped[0].reason.find("Permission denied"), std::string::npos) << "read as the user, not as root";
+
+    DesktopFixOptions options;
+    options.backupFolder = desktop.home.dir / "backups";
+    const DesktopFixResult fixed = FixDesktop(scan, options);
+    ASSERT_TRUE(fixed.Ok()) << fixed.failures[0];
+    const fs::path apps = desktop.home.Applications();
+    EXPECT_FALSE(fs::exists(apps / "wine-extension-foo.desktop"));
+    for (const fs::path& written : {apps / "mimeapps.list", desktop.home.Config() / "mimeapps.list",
+                                    desktop.wine / "user.reg", apps / "mimeinfo.cache"})
+        EXPECT_EQ(OwnerOf(written), ft::kOtherUid) << written;
+    EXPECT_TRUE(fs::exists(apps / "wine-extension-secret.desktop"));
+    EXPECT_EQ(fixed.changedLists, (std::vector<fs::path>{desktop.home.Config() / "mimeapps.list", apps / "mimeapps.list"}));
+
+    const DesktopRestoreResult restored = RestoreDesktopFile(fixed.backup, desktop.folders);
+    EXPECT_TRUE(restored.Ok()) << restored.error;
+    EXPECT_EQ(OwnerOf(apps / "wine-extension-foo.desktop"), ft::kOtherUid);
+    EXPECT_EQ(ReadFile(apps / "mimeapps.list"), desktop.list);
+}
+
+TEST(DesktopFix, shouldNeverFollowTheUsersLinksWhereTheUserCouldNotWrite)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    OtherUsersDesktop desktop;
+    const DesktopScan scan = ScanDesktop(desktop.folders, ScanProbe());
+    // Root's files, the same bytes as the user's, and links to them put in
+    // place of the user's between the scan and the fix.
+    const fs::path roots = desktop.home.dir / "roots";
+    WriteFile(roots / "mimeapps.list", desktop.list);
+    WriteFile(roots / "applications" / "wine-extension-foo.desktop", ReadFile(desktop.home.Applications() / "wine-extension-foo.desktop"));
+    const auto swap = [](const fs::path& mine, const fs::path& target) {
+        fs::rename(mine, mine.string() + ".old");
+        fs::create_symlink(target, mine);
+        ASSERT_EQ(::lchown(mine.c_str(), ft::kOtherUid, ft::kOtherGid), 0);
+    };
+    swap(desktop.home.Config() / "mimeapps.list", roots / "mimeapps.list");
+    swap(desktop.home.Applications(), roots / "applications");
+    const auto before = Snapshot(roots);
+
+    DesktopFixOptions options;
+    options.backupFolder = desktop.home.dir / "backups";
+    const DesktopFixResult fixed = FixDesktop(scan, options);
+    EXPECT_FALSE(fixed.Ok());
+    ASSERT_EQ(fixed.failures.size(), 2u);
+    EXPECT_NE(fixed.failures[0].find("wine-extension-foo.desktop changed since it was read"), std::string::npos);
+    EXPECT_NE(fixed.failures[1].find("cannot create a file in " + roots.string()), std::string::npos);
+    EXPECT_EQ(Snapshot(roots), before) << "nothing of root's changed";
+    EXPECT_EQ(OwnerOf(roots / "mimeapps.list"), 0u);
+}
+
+}  // namespace
