@@ -113,7 +113,7 @@ bool ParseKeyFile(std::string_view bytes, KeyFile* file, std::string* error, boo
         std::string_view text = bytes.substr(0, end);
         bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
         line.ended = end != std::string_view::npos;
-        if (!text.empty() && text.back() == '\r') {
+        if (line.ended && !text.empty() && text.back() == '\r') {
             line.crlf = true;
             text.remove_suffix(1);
         }

@@ -35,34 +35,6 @@ std::vector<std::u16string> ClassesPath(std::u16string_view path)
 
 }  // namespace
 
-std::optional<std::u16string> StringOf(const files::RegValue* value)
-{
-    if (!value || (value->type != pf::RegType::Sz && value->type != pf::RegType::ExpandSz))
-        return std::nullopt;
-    std::u16string text(value->data.size() / 2, u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = char16_t(value->data[2 * i] | (value->data[2 * i + 1] << 8));
-    return std::u16string(pf::UpToNul(text));
-}
-
-std::optional<fs::path> FileOpenRecord::DesktopFilePath() const
-{
-    if (!desktopFile)
-        return std::nullopt;
-    std::u16string text = *desktopFile;
-    for (std::u16string_view unix : {u"\\\\?\\unix\\", u"\\??\\unix\\"}) {
-        if (text.size() > unix.size() && pf::EqualsIgnoreCaseAscii(std::u16string_view(text).substr(0, unix.size()), unix)) {
-            text = u"/" + text.substr(unix.size());
-            for (char16_t& c : text)
-                c = c == u'\\' ? u'/' : c;
-            break;
-        }
-    }
-    if (text.empty() || text[0] != u'/')
-        return std::nullopt;
-    return fs::path(pf::ToUtf8(text)).lexically_normal();
-}
-
 std::unique_ptr<PrefixClasses> PrefixClasses::Load(const fs::path& prefix)
 {
     auto classes = std::make_unique<PrefixClasses>();
@@ -137,17 +109,7 @@ std::optional<FileOpenRecord> PrefixClasses::Record(std::u16string_view name)
 {
     if (m_state != State::Present)
         return std::nullopt;
-    files::RegKey* key = Walk(m_userRoot.get(), {u"Software", u"Wine", u"FileOpenAssociations", std::u16string(name)});
-    if (!key)
-        return std::nullopt;
-    FileOpenRecord record;
-    record.name = key->Name();
-    record.mimeType = StringOf(key->Value(u"MimeType"));
-    record.progId = StringOf(key->Value(u"ProgID"));
-    record.appName = StringOf(key->Value(u"AppName"));
-    record.openWithIcon = StringOf(key->Value(u"OpenWithIcon"));
-    record.desktopFile = StringOf(key->Value(u"DesktopFile"));
-    return record;
+    return ReadFileOpenRecord(*m_userRoot, name);
 }
 
 }  // namespace quelvo::desktop

@@ -13,6 +13,7 @@
 // | Gone       | no folder at the path, or no system.reg in it                         |
 // | Unreadable | it is there but could not be read (rights, damage): nothing is decided |
 
+#include "desktop/FileOpenRecord.h"
 #include "platform/files/FileTargets.h"
 #include "platform/files/RegTree.h"
 #include "platform/files/SystemRegFile.h"
@@ -24,14 +25,6 @@
 #include <string_view>
 
 namespace quelvo::desktop {
-
-// What Wine recorded for one extension or scheme when it wrote its entry.
-struct FileOpenRecord {
-    std::u16string name;  // the record's key: ".txt", "irc"
-    std::optional<std::u16string> mimeType, progId, appName, openWithIcon, desktopFile;
-    // The DesktopFile as a Unix path (Wine 9 writes "\\?\unix\home\...").
-    std::optional<std::filesystem::path> DesktopFilePath() const;
-};
 
 class PrefixClasses {
 public:
@@ -75,9 +68,5 @@ private:
     std::unique_ptr<platform::files::RegKey> m_userRoot;
     uid_t m_ownerUid = 0;
 };
-
-// The key's value as text when it is a string (REG_SZ, REG_EXPAND_SZ), up
-// to its first NUL.
-std::optional<std::u16string> StringOf(const platform::files::RegValue* value);
 
 }  // namespace quelvo::desktop
