@@ -23,6 +23,7 @@
 #include "platform/files/RegTree.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -56,6 +57,8 @@ public:
 
     // Every removed key is exported here first; none by default.
     void SetBackup(std::shared_ptr<RegBackup> backup);
+    // The backup file the removals so far went to (empty: none yet).
+    std::filesystem::path BackupFile() const;
 
     // The same as FailureReason (the name older callers use).
     std::u16string LastError() const { return FailureReason(); }
