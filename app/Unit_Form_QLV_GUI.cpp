@@ -7,12 +7,12 @@
 #include "platform/DataDir.h"
 #include "platform/Target.h"
 #include "platform/Text.h"
-#include "platform/TextFile.h"
 #include "platform/Thread.h"
 #include "report/Unit_QLV_FileTypeLib.h"
 #include "report/Unit_QLV_Report.h"
 #include "report/Unit_QLV_ReportActions.h"
 #include "report/Unit_QLV_ReportRows.h"
+#include "scan/Unit_QLV_ScanRun.h"
 #include "scan/Unit_QLV_Thread.h"
 #include "scan/Unit_QLV_func_Registry.h"
 #include "scan/Unit_QLV_func_Repair.h"
@@ -20,7 +20,6 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <unordered_map>
 
 namespace quelvo::app {
 
@@ -75,13 +74,7 @@ std::u16string func_AppPathOf(std::u16string_view exePath, char16_t separator)
     return dir;
 }
 
-std::u16string func_NormaliseSearchExt(std::u16string_view typed)
-{
-    std::u16string ext(platform::TrimBlanks(typed));
-    if (!ext.empty() && ext.front() != u'.')
-        ext.insert(ext.begin(), u'.');
-    return ext;
-}
+std::u16string func_NormaliseSearchExt(std::u16string_view typed) { return report::NormaliseSearchExt(typed); }
 
 std::u16string func_LookupHost() { return func_LookupHostText(); }
 
@@ -413,12 +406,6 @@ void TForm_QLVO_GUI::Bn_QLVO_StartScanClick(TObject*)
     SetScanningAnimation(true);
     mpr_str_SearchExt = func_NormaliseSearchExt(RED_QLVO_SearchExt->Text());
 
-    scan::func_SetScanReceiver(this);
-    g_Thread_Scan = new scan::QLVO_Thread_Scan();
-    g_Thread_Scan->mpu_dword_cb_QV_ExeInfo = &scan::cbgui_QV_ExeInfo;
-    g_Thread_Scan->mpu_dword_cb_QV_GetExeName = &scan::cbgui_QV_GetExeName;
-    g_Thread_Scan->mpu_dword_cb_QV_Start = &scan::cbgui_QV_Start;
-    g_Thread_Scan->mpu_dword_cb_QV_End = &scan::cbgui_QV_End;
     mpr_ScanRunner = std::make_shared<platform::HandOverRunner>([this](platform::HandOverRunner::Task task) {
         {
             std::lock_guard lock(mpr_HandOverMutex);
@@ -429,7 +416,7 @@ void TForm_QLVO_GUI::Bn_QLVO_StartScanClick(TObject*)
                 DrainHandOvers();
         });
     });
-    g_Thread_Scan->SetHandOverRunner(mpr_ScanRunner);
+    g_Thread_Scan = scan::func_CreateScanWorker(*this, mpr_ScanRunner);
     mpr_ScanControl = g_Thread_Scan->Control();
     g_Thread_Scan->Start();
     mpr_int_CurrentMode = 1;
@@ -499,12 +486,8 @@ void TForm_QLVO_GUI::pro_cbsyn_QV_Scan_ExeName()
 void TForm_QLVO_GUI::pro_cb_QV_Scan_ExeInfo(const std::u16string& str_param_ExeName,
                                             const std::u16string& str_param_ShellPath, int int_param_ErrorType)
 {
-    // Two registry names that differ only by surrounding spaces report the
-    // same extension twice: the first report stays.
-    if (int_param_ErrorType == 1)
-        mpr_dic_FileType_Scaned->TryAdd(str_param_ExeName, str_param_ShellPath);
-    else if (int_param_ErrorType == 2)
-        mpr_dic_Error_FileType_Scaned->TryAdd(str_param_ExeName, str_param_ShellPath);
+    scan::func_RecordScanOutcome(*mpr_dic_FileType_Scaned, *mpr_dic_Error_FileType_Scaned, str_param_ExeName,
+                                 str_param_ShellPath, int_param_ErrorType);
 }
 
 void TForm_QLVO_GUI::pro_cb_QV_End()
@@ -529,46 +512,26 @@ void TForm_QLVO_GUI::ShowCountLine(const std::u16string& line)
 
 void TForm_QLVO_GUI::pro_cbsyn_QV_End()
 {
-    const std::u16string libPath = platform::func_DataDirFor(mpr_str_CurrentAppPath, report::kFileTypeLibName) +
-                                   std::u16string(report::kFileTypeLibName);
-    const std::filesystem::path libFile(libPath);
-    if (const auto problem = report::func_LibraryFileProblem(libFile)) {
+    const std::filesystem::path libFile(report::func_LibraryPathFor(mpr_str_CurrentAppPath));
+    if (const auto problem = report::func_LoadLibraryOnce(libFile, *mpr_dic_FileTypeLib)) {
         // Without the library there is no report; say why rather than leave
         // the scanning page animating forever.
         SetScanningAnimation(false);
         func_ShowError(FFrontEnd, FWindow.get(), *problem);
         return;
     }
-    if (mpr_dic_FileTypeLib->Empty()) {
-        try {
-            report::func_LoadFileTypeLib(libFile, *mpr_dic_FileTypeLib);
-        } catch (const platform::TextFileError& e) {
-            SetScanningAnimation(false);
-            func_ShowError(FFrontEnd, FWindow.get(), FromExceptionText(e.what()));
-            return;
-        }
-    }
 
-    std::unordered_map<std::u16string, bool> exists;
-    report::ClassifyScanResults(
-        *mpr_dic_FileType_Scaned, *mpr_dic_Error_FileType_Scaned, *mpr_dic_FileTypeLib, mpr_str_SearchExt,
-        [&exists](std::u16string_view path) {
-            // Many extensions share one program: each path is looked up once.
-            auto [it, added] = exists.try_emplace(std::u16string(path), false);
-            if (added)
-                it->second = platform::ActiveTarget().FileExists(path);
-            return it->second;
-        },
-        *mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
+    report::TargetFileTest exists;
+    report::ClassifyScanResults(*mpr_dic_FileType_Scaned, *mpr_dic_Error_FileType_Scaned, *mpr_dic_FileTypeLib,
+                                mpr_str_SearchExt, exists.AsFunction(), *mpr_dic_Error_FileType,
+                                *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
     const report::ReportView view =
         report::BuildReport(*mpr_dic_Error_FileType, *mpr_dic_invalid_FileType, *mpr_dic_valid_FileType);
     // A registry read only in part is never reported as clean.
     const platform::ReadCondition read = platform::ActiveTarget().Registry().ReadState();
     FillList(view.rows);
     RPC_QLVO_Step->SetActivePage(TS_QLVO_Step3);
-    ShowCountLine(read.kind == platform::ReadCondition::Damaged ? report::rows::DamagedCountLine(view.problemCount)
-                  : read.kind == platform::ReadCondition::Stale ? report::rows::StaleCountLine(view.problemCount)
-                                                                : view.countLine);
+    ShowCountLine(report::CountLineFor(view, read.kind));
     Bn_QLVO_FixNow->SetVisible(true);
     Bn_QLVO_DownLoadSoftware->SetVisible(false);
     if (read.kind == platform::ReadCondition::Damaged)
@@ -600,10 +563,8 @@ void TForm_QLVO_GUI::RunRepair()
     FFrontEnd.SetBusyCursor(false);
     FRepairFailureReason = outcome.failureReason;
 
-    std::size_t next = 0;
-    const report::AfterRepairView view = report::RepairAndBuildAfterRepairView(
-        *mpr_dic_invalid_FileType, *mpr_dic_Error_FileType,
-        [&outcome, &next](std::u16string_view) { return next < outcome.fixed.size() && outcome.fixed[next++]; });
+    const report::AfterRepairView view =
+        report::BuildAfterRepairView(*mpr_dic_invalid_FileType, *mpr_dic_Error_FileType, outcome.fixed);
     FillList(view.rows);
     ShowCountLine(view.remainingLine);
     mpr_int_CurrentMode = 2;

@@ -1,6 +1,7 @@
 # The installed layout (cmake --install, and the Debian package built from it):
-#   bin/quelvo, bin/quelvo-restore, bin/quelvo_regdump
-#   share/quelvo/            FileType_lib.txt, Help.chm, the lookup catalogue
+#   bin/quelvo, bin/quelvo-restore, bin/quelvo_regdump, bin/quelvo-scan
+#   share/quelvo/            FileType_lib.txt, Help.chm, the lookup catalogue,
+#                            quelvo-scan.schema.json (its report's schema)
 #   share/applications/      quelvo.desktop
 #   share/icons/hicolor/     the program's icon at each size
 #   share/metainfo/          the AppStream description
@@ -16,7 +17,7 @@ endif()
 set(QUELVO_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/quelvo)
 set(linux ${PROJECT_SOURCE_DIR}/resources/linux)
 
-foreach(program quelvo quelvo_restore quelvo_regdump)
+foreach(program quelvo quelvo_restore quelvo_regdump quelvo_scan_program)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -38,6 +39,15 @@ if(QUELVO_FRONTEND STREQUAL "qt")
   install(FILES ${PROJECT_SOURCE_DIR}/resources/quelvo.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
   install(FILES ${linux}/man/quelvo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET quelvo_scan_program)
+  install(FILES ${linux}/man/quelvo-scan.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/programs/quelvo-scan/quelvo-scan.schema.json
+          DESTINATION ${QUELVO_INSTALL_DATADIR})
+  # Its library, which a build of the core alone would not install otherwise.
+  if(NOT QUELVO_FRONTEND STREQUAL "qt")
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/FileType_lib.txt DESTINATION ${QUELVO_INSTALL_DATADIR})
+  endif()
 endif()
 if(TARGET quelvo_restore)
   install(FILES ${linux}/man/quelvo-restore.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

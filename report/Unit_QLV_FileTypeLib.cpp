@@ -1,5 +1,6 @@
 #include "report/Unit_QLV_FileTypeLib.h"
 
+#include "platform/DataDir.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 
@@ -98,6 +99,25 @@ bool func_LoadFileTypeLib(const std::filesystem::path& FileName, TextDictionary&
     // Read everything first so that a failure adds nothing.
     LoadFileTypeLibText(platform::ReadTextFile(FileName), Lib);
     return true;
+}
+
+std::u16string func_LibraryPathFor(std::u16string_view appDir)
+{
+    return platform::func_DataDirFor(appDir, kFileTypeLibName) + std::u16string(kFileTypeLibName);
+}
+
+std::optional<std::u16string> func_LoadLibraryOnce(const std::filesystem::path& FileName, TextDictionary& Lib)
+{
+    if (auto problem = func_LibraryFileProblem(FileName))
+        return problem;
+    if (Lib.Empty()) {
+        try {
+            func_LoadFileTypeLib(FileName, Lib);
+        } catch (const platform::TextFileError& e) {
+            return platform::FromUtf8(e.what());
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace quelvo::report

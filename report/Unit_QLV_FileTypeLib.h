@@ -24,6 +24,16 @@ namespace quelvo::report {
 // The library's file name inside the program directory.
 inline constexpr std::u16string_view kFileTypeLibName = u"FileType_lib.txt";
 
+// Where the program whose folder is appDir finds its library: beside it,
+// else in its prefix's share/quelvo/ (platform/DataDir.h).
+std::u16string func_LibraryPathFor(std::u16string_view appDir);
+
+// Loads the library FileName into Lib when Lib is empty (a library loaded
+// once stays). None, or why the file cannot be used, as the whole message
+// for the user (func_LibraryFileProblem's, or the reason the read failed).
+std::optional<std::u16string> func_LoadLibraryOnce(const std::filesystem::path& FileName,
+                                                   platform::TextDictionary& Lib);
+
 // Reads FileName (encoding by byte-order mark, Windows-1252 without one) and
 // adds its entries to Lib; never removes or changes an entry. Always returns
 // true. A file that cannot be opened or read throws platform::TextFileError

@@ -1,5 +1,7 @@
 #include "report/Unit_QLV_Report.h"
 
+#include "platform/Target.h"
+#include "platform/Text.h"
 #include "report/Unit_QLV_ReportRows.h"
 
 namespace quelvo::report {
@@ -10,6 +12,33 @@ std::u16string_view GroupOf(std::u16string_view extension, const TextDictionary&
 {
     const std::u16string* group = lib.Find(extension);
     return group != nullptr ? std::u16string_view(*group) : kUnknownGroup;
+}
+
+std::u16string NormaliseSearchExt(std::u16string_view typed)
+{
+    std::u16string ext(platform::TrimBlanks(typed));
+    if (!ext.empty() && ext.front() != u'.')
+        ext.insert(ext.begin(), u'.');
+    return ext;
+}
+
+bool TargetFileTest::operator()(std::u16string_view path)
+{
+    auto [it, added] = m_answers.try_emplace(std::u16string(path), false);
+    if (added)
+        it->second = platform::ActiveTarget().FileExists(path);
+    return it->second;
+}
+
+const bool* TargetFileTest::Answer(std::u16string_view path) const
+{
+    const auto it = m_answers.find(std::u16string(path));
+    return it == m_answers.end() ? nullptr : &it->second;
+}
+
+FileExistsFn TargetFileTest::AsFunction()
+{
+    return [this](std::u16string_view path) { return (*this)(path); };
 }
 
 namespace {
@@ -77,6 +106,13 @@ ReportView BuildReport(const GroupDictionary& problems, const GroupDictionary& n
     return view;
 }
 
+std::u16string CountLineFor(const ReportView& view, platform::ReadCondition::Kind read)
+{
+    return read == platform::ReadCondition::Damaged ? rows::DamagedCountLine(view.problemCount)
+           : read == platform::ReadCondition::Stale ? rows::StaleCountLine(view.problemCount)
+                                                    : view.countLine;
+}
+
 std::vector<std::u16string> ExtensionsToRepair(const GroupDictionary& problems)
 {
     std::vector<std::u16string> extensions;
@@ -106,6 +142,15 @@ AfterRepairView RepairAndBuildAfterRepairView(const GroupDictionary& needsApplic
     AppendSection(view.rows, rows::kRepairFailedHeader, failed, rows::RepairFailedItem);
     view.remainingLine = rows::RemainingLine(view.remainingCount);
     return view;
+}
+
+AfterRepairView BuildAfterRepairView(const GroupDictionary& needsApplication, const GroupDictionary& problems,
+                                     const std::vector<bool>& fixed)
+{
+    std::size_t next = 0;
+    return RepairAndBuildAfterRepairView(needsApplication, problems, [&fixed, &next](std::u16string_view) {
+        return next < fixed.size() && fixed[next++];
+    });
 }
 
 }  // namespace quelvo::report

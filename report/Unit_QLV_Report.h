@@ -20,10 +20,12 @@
 // library lacks E) to E's in scan order. Nothing is sorted.
 
 #include "platform/Dictionary.h"
+#include "platform/RegistryStore.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quelvo::report {
@@ -35,8 +37,27 @@ inline constexpr std::u16string_view kUnknownGroup = u"Unknown";
 // The library's group of the extension, or "Unknown".
 std::u16string_view GroupOf(std::u16string_view extension, const platform::TextDictionary& lib);
 
+// The scan filter from the text typed on the start page (or given on the
+// command line): trimmed of characters of code 32 or lower, a "." put in
+// front when it lacks one, case kept. Blank text gives no filter.
+std::u16string NormaliseSearchExt(std::u16string_view typed);
+
 // True when a Windows path names an existing file (not a directory).
 using FileExistsFn = std::function<bool(std::u16string_view path)>;
+
+// The file test of the active target, each path asked once (many
+// extensions share one program), with what it answered kept.
+class TargetFileTest {
+public:
+    bool operator()(std::u16string_view path);
+    // What the test answered for path, or null when it was not asked.
+    const bool* Answer(std::u16string_view path) const;
+    // This test as a FileExistsFn; the test must outlive it.
+    FileExistsFn AsFunction();
+
+private:
+    std::unordered_map<std::u16string, bool> m_answers;
+};
 
 // Fills the three classes (the window's mpr_dic_Error_FileType,
 // mpr_dic_invalid_FileType and mpr_dic_valid_FileType) from the two scan
@@ -59,6 +80,10 @@ struct ReportView {
 };
 ReportView BuildReport(const GroupDictionary& problems, const GroupDictionary& needsApplication,
                        const GroupDictionary& valid);
+
+// The count label's line for a report over a registry read as `read` says:
+// a damaged one is never shown as clean, an out-of-date one says so.
+std::u16string CountLineFor(const ReportView& view, platform::ReadCondition::Kind read);
 
 // The extensions whose keys the repair removes, in repair order.
 std::vector<std::u16string> ExtensionsToRepair(const GroupDictionary& problems);
@@ -86,5 +111,9 @@ struct AfterRepairView {
 };
 AfterRepairView RepairAndBuildAfterRepairView(const GroupDictionary& needsApplication, const GroupDictionary& problems,
                                               const RemoveKeyFn& removeKey);
+// The same view after a repair already made: fixed[i] tells whether the i-th
+// extension of ExtensionsToRepair(problems) is repaired (missing: not).
+AfterRepairView BuildAfterRepairView(const GroupDictionary& needsApplication, const GroupDictionary& problems,
+                                     const std::vector<bool>& fixed);
 
 }  // namespace quelvo::report

@@ -54,4 +54,14 @@ int cbgui_QV_End()
     return 0;
 }
 
+int cbgui_QV_Detail(const char16_t* str_param_ExeName, const char16_t* str_param_ProgId,
+                    const char16_t* str_param_Command, const char16_t* str_param_ShellPath,
+                    std::int32_t int_param_Finding)
+{
+    if (ScanReceiver* receiver = func_ScanReceiver())
+        receiver->pro_cb_QV_Scan_Detail(Owned(str_param_ExeName), Owned(str_param_ProgId), Owned(str_param_Command),
+                                        Owned(str_param_ShellPath), int_param_Finding);
+    return 0;
+}
+
 }  // namespace quelvo::scan

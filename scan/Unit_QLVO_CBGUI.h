@@ -20,6 +20,14 @@ public:
     virtual void pro_cb_QV_Scan_ExeInfo(const std::u16string& str_param_ExeName,
                                         const std::u16string& str_param_ShellPath, int int_param_ErrorType) = 0;
     virtual void pro_cb_QV_End() = 0;
+    // What the examination of one extension read (the worker's optional
+    // detail slot); the window does not ask for it.
+    virtual void pro_cb_QV_Scan_Detail(const std::u16string& /*str_param_ExeName*/,
+                                       const std::u16string& /*str_param_ProgId*/,
+                                       const std::u16string& /*str_param_Command*/,
+                                       const std::u16string& /*str_param_ShellPath*/, int /*int_param_Finding*/)
+    {
+    }
 };
 
 // Registers the receiver of every bridge (null: none). Set it before a scan
@@ -32,5 +40,8 @@ int cbgui_QV_GetExeName(const char16_t* str_param_ExeName);
 int cbgui_QV_ExeInfo(const char16_t* str_param_ExeName, const char16_t* str_param_ShellPath,
                      std::int32_t int_param_ErrorType);
 int cbgui_QV_End();
+int cbgui_QV_Detail(const char16_t* str_param_ExeName, const char16_t* str_param_ProgId,
+                    const char16_t* str_param_Command, const char16_t* str_param_ShellPath,
+                    std::int32_t int_param_Finding);
 
 }  // namespace quelvo::scan

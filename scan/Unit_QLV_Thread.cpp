@@ -23,6 +23,32 @@ std::u16string ClassesPath(std::u16string_view name)
     return path;
 }
 
+// The chain extension key -> file type key -> Shell\Open\Command -> command
+// -> program path, as far as it goes.
+ExtensionFinding Examine(const std::u16string& name, std::u16string& progId, std::u16string& command,
+                         std::u16string& exePath)
+{
+    const RegRoot root = quelvo::platform::HKEY_LOCAL_MACHINE;
+    const std::u16string extensionKey = ClassesPath(name);
+    if (!func_Reg_ReadString(root, extensionKey, u"", progId))
+        return ExtensionFinding::NoDefaultValue;
+    // The default value is used exactly as read: a file type name with
+    // blanks around it does not name the trimmed key.
+    if (progId.empty())
+        return func_Reg_HasSubKeys(root, extensionKey) ? ExtensionFinding::EmptyDefaultWithSubKeys
+                                                       : ExtensionFinding::EmptyDefault;
+    if (!func_Reg_KeyExists(root, ClassesPath(progId)))
+        return func_Reg_HasSubKeys(root, extensionKey) ? ExtensionFinding::MissingFileTypeWithSubKeys
+                                                       : ExtensionFinding::MissingFileType;
+    const std::u16string commandKey = ClassesPath(progId) + std::u16string(kOpenCommand);
+    if (!func_Reg_KeyExists(root, commandKey))
+        return ExtensionFinding::NoOpenCommand;
+    if (!func_Reg_ReadString(root, commandKey, u"", command) || command.empty())
+        return ExtensionFinding::EmptyOpenCommand;
+    exePath = func_GetExePathFromCommand(command);
+    return exePath.empty() ? ExtensionFinding::NoProgramPath : ExtensionFinding::ProgramPath;
+}
+
 }  // namespace
 
 QLVO_Thread_Scan::QLVO_Thread_Scan()
@@ -61,29 +87,19 @@ void QLVO_Thread_Scan::Execute()
 
             if (mpu_dword_cb_QV_GetExeName)
                 mpu_dword_cb_QV_GetExeName(name.c_str());
-            if (g_extensionPause.load(std::memory_order_relaxed))
+            if (m_pause && g_extensionPause.load(std::memory_order_relaxed))
                 Pause(kExtensionPauseMs);
 
-            const std::u16string extensionKey = ClassesPath(name);
-            if (!func_Reg_ReadString(root, extensionKey, u"", progId))
-                continue;
-            // The default value is used exactly as read: a file type name
-            // with blanks around it does not name the trimmed key.
-            if (progId.empty() || !func_Reg_KeyExists(root, ClassesPath(progId))) {
-                if (!func_Reg_HasSubKeys(root, extensionKey) && mpu_dword_cb_QV_ExeInfo)
+            const ExtensionFinding finding = Examine(name, progId, command, exePath);
+            if (mpu_dword_cb_QV_ExeInfo) {
+                if (finding == ExtensionFinding::ProgramPath)
+                    mpu_dword_cb_QV_ExeInfo(name.c_str(), exePath.c_str(), 1);
+                else if (finding == ExtensionFinding::EmptyDefault || finding == ExtensionFinding::MissingFileType)
                     mpu_dword_cb_QV_ExeInfo(name.c_str(), u"", 2);
-                continue;
             }
-            const std::u16string commandKey = ClassesPath(progId) + std::u16string(kOpenCommand);
-            if (!func_Reg_KeyExists(root, commandKey))
-                continue;
-            if (!func_Reg_ReadString(root, commandKey, u"", command) || command.empty())
-                continue;
-            exePath = func_GetExePathFromCommand(command);
-            if (exePath.empty())
-                continue;
-            if (mpu_dword_cb_QV_ExeInfo)
-                mpu_dword_cb_QV_ExeInfo(name.c_str(), exePath.c_str(), 1);
+            if (mpu_dword_cb_QV_Detail)
+                mpu_dword_cb_QV_Detail(name.c_str(), progId.c_str(), command.c_str(), exePath.c_str(),
+                                       static_cast<std::int32_t>(finding));
         }
     } catch (...) {
     }

@@ -49,6 +49,13 @@ int OnInfo(const char16_t* name, const char16_t* path, std::int32_t type)
     g_recorder->Add("info " + ToUtf8(name) + "|" + ToUtf8(path) + "|" + std::to_string(type));
     return 0;
 }
+int OnDetail(const char16_t* name, const char16_t* progId, const char16_t* command, const char16_t* path,
+             std::int32_t finding)
+{
+    g_recorder->Add("detail " + ToUtf8(name) + "|" + ToUtf8(progId) + "|" + ToUtf8(command) + "|" + ToUtf8(path) +
+                    "|" + std::to_string(finding));
+    return 0;
+}
 int OnEnd()
 {
     g_recorder->Add("end");
@@ -84,9 +91,11 @@ protected:
     }
 
     // Runs one scan on its own thread and returns the calls it made.
-    std::vector<std::string> Scan()
+    std::vector<std::string> Scan(bool details = false)
     {
         auto* worker = new QLVO_Thread_Scan;
+        if (details)
+            worker->mpu_dword_cb_QV_Detail = OnDetail;
         worker->mpu_dword_cb_QV_GetExeName = OnName;
         worker->mpu_dword_cb_QV_Start = OnStart;
         worker->mpu_dword_cb_QV_End = OnEnd;
@@ -130,6 +139,9 @@ struct OutcomeCase {
     const char* name;
     std::function<void(MemoryRegistry&)> setUp;
     Calls expected;
+    // What the optional detail slot is told: file type, command, path and
+    // the ExtensionFinding of the case (none for names not examined).
+    const char* detail = nullptr;
 };
 
 class ScanOutcome : public ScanWorker, public ::testing::WithParamInterface<OutcomeCase> {};
@@ -141,6 +153,17 @@ TEST_P(ScanOutcome, shouldMakeTheCallsOfItsCase)
     expected.insert(expected.end(), GetParam().expected.begin(), GetParam().expected.end());
     expected.push_back("end");
     EXPECT_EQ(Scan(), expected);
+}
+
+TEST_P(ScanOutcome, shouldHandOutWhatItReadAfterTheCallsOfItsCase)
+{
+    GetParam().setUp(registry);
+    Calls expected{"start"};
+    expected.insert(expected.end(), GetParam().expected.begin(), GetParam().expected.end());
+    if (GetParam().detail)
+        expected.push_back(std::string("detail .abc|") + GetParam().detail);
+    expected.push_back("end");
+    EXPECT_EQ(Scan(true), expected);
 }
 
 const Calls kNameOnly{"name .abc"};
@@ -155,71 +178,84 @@ INSTANTIATE_TEST_SUITE_P(
                         r.CreateKey(u"SOFTWARE\\Classes\\CLSID");
                     },
                     {}},
-        OutcomeCase{"B_noDefaultValue", [](MemoryRegistry& r) { Extension(r, u".abc", std::nullopt); }, kNameOnly},
+        OutcomeCase{"B_noDefaultValue", [](MemoryRegistry& r) { Extension(r, u".abc", std::nullopt); }, kNameOnly,
+                    "|||1"},
         OutcomeCase{"B_extensionKeyRefused",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"");
                         r.SetRefusesFullAccess(u"SOFTWARE\\Classes\\.abc", true);
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "|||1"},
         OutcomeCase{"C_emptyDefaultWithSubKeys",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"");
                         r.CreateKey(u"SOFTWARE\\Classes\\.abc\\OpenWithProgids");
                     },
-                    kNameOnly},
-        OutcomeCase{"D_emptyDefaultWithoutSubKeys", [](MemoryRegistry& r) { Extension(r, u".abc", u""); }, kBroken},
+                    kNameOnly,
+                    "|||2"},
+        OutcomeCase{"D_emptyDefaultWithoutSubKeys", [](MemoryRegistry& r) { Extension(r, u".abc", u""); }, kBroken,
+                    "|||3"},
         OutcomeCase{"E_missingProgIdWithSubKeys",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         r.CreateKey(u"SOFTWARE\\Classes\\.abc\\ShellNew");
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "abcfile|||4"},
         OutcomeCase{"F_missingProgIdWithoutSubKeys", [](MemoryRegistry& r) { Extension(r, u".abc", u"abcfile"); },
-                    kBroken},
+                    kBroken,
+                    "abcfile|||5"},
         OutcomeCase{"F_progIdRefused",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         Command(r, u"abcfile", u"C:\\x.exe");
                         r.SetRefusesFullAccess(u"SOFTWARE\\Classes\\abcfile", true);
                     },
-                    kBroken},
+                    kBroken,
+                    "abcfile|||5"},
         OutcomeCase{"F_progIdNotTrimmed",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u" abcfile");
                         Command(r, u"abcfile", u"C:\\x.exe");
                     },
-                    kBroken},
+                    kBroken,
+                    " abcfile|||5"},
         OutcomeCase{"G_noOpenCommandKey",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         r.CreateKey(u"SOFTWARE\\Classes\\abcfile\\shell\\edit\\command");
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "abcfile|||6"},
         OutcomeCase{"H_commandWithoutDefaultValue",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         r.CreateKey(u"SOFTWARE\\Classes\\abcfile\\Shell\\Open\\Command");
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "abcfile|||7"},
         OutcomeCase{"H_emptyCommand",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         Command(r, u"abcfile", u"");
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "abcfile|||7"},
         OutcomeCase{"I_noUsablePath",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         Command(r, u"abcfile", u"notepad.exe %1");
                     },
-                    kNameOnly},
+                    kNameOnly,
+                    "abcfile|notepad.exe %1||8"},
         OutcomeCase{"J_pathFound",
                     [](MemoryRegistry& r) {
                         Extension(r, u".abc", u"abcfile");
                         Command(r, u"abcfile", u"%SystemRoot%\\system32\\NOTEPAD.EXE %1");
                     },
-                    {"name .abc", "info .abc|C:\\Windows\\system32\\NOTEPAD.EXE|1"}}),
+                    {"name .abc", "info .abc|C:\\Windows\\system32\\NOTEPAD.EXE|1"},
+                    "abcfile|%SystemRoot%\\system32\\NOTEPAD.EXE %1|C:\\Windows\\system32\\NOTEPAD.EXE|9"}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ScanWorker, shouldReportInEnumerationOrderWithEachOutcomeAfterItsName)
