@@ -154,6 +154,27 @@ void RefreshNote(DesktopFixResult& result, const std::string& outcome, const std
         result.notes.push_back(folder.string() + " was not refreshed: " + outcome);
 }
 
+// A file the tool would read that is not a regular file (a FIFO, a
+// device, a socket, or a link to one): the tool would wait on it forever.
+// Only names ending with `suffix`, below `folder` (`depth` levels).
+std::optional<fs::path> BlockingFile(const fs::path& folder, const std::string& suffix, int depth)
+{
+    std::error_code ec;
+    std::size_t seen = 0;
+    for (auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator() && ++seen < 20000; it.increment(ec)) {
+        if (it.depth() >= depth)
+            it.disable_recursion_pending();
+        const std::string name = it->path().filename().string();
+        if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        struct stat st {};
+        if (::stat(it->path().c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return it->path();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string RunDesktopTool(const DesktopFolders& folders, const std::string& tool, const fs::path& folder)
@@ -161,6 +182,13 @@ std::string RunDesktopTool(const DesktopFolders& folders, const std::string& too
     const std::optional<std::string> program = pf::FindProgram(tool);
     if (!program)
         return tool + " is not installed";
+    {
+        AsDesktopUser as(folders);
+        const bool mime = tool == "update-mime-database";
+        if (const auto blocking = mime ? BlockingFile(folder / "packages", ".xml", 1) : BlockingFile(folder, ".desktop", 8))
+            return blocking->string() + " is not a regular file, and " + tool
+                + " would wait on it forever; remove it, then run " + tool + " " + folder.string();
+    }
     std::optional<pf::DesktopUser> user;
     if (folders.asUser) {
         user = pf::DesktopUserFor(folders.uid);

@@ -104,4 +104,13 @@ fs::path NormalPrefixPath(const fs::path& path)
     return text;
 }
 
+bool SamePrefix(const fs::path& a, const fs::path& b)
+{
+    if (NormalPrefixPath(a) == NormalPrefixPath(b))
+        return true;
+    std::error_code ec, ec2;
+    const fs::path realA = fs::canonical(a, ec), realB = fs::canonical(b, ec2);
+    return !ec && !ec2 && realA == realB;
+}
+
 }  // namespace quelvo::desktop

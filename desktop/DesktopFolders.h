@@ -70,5 +70,8 @@ private:
 // form two prefixes are compared in ("/home/u/.wine/" and "/home/u//.wine"
 // are one prefix; "/home/u/.wine-games" is another).
 std::filesystem::path NormalPrefixPath(const std::filesystem::path& path);
+// Whether two prefix paths name one folder: the same normal path, or the
+// same real one (a link to it).
+bool SamePrefix(const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace quelvo::desktop

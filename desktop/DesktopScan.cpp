@@ -168,6 +168,14 @@ bool FoundEntry::Stale(bool programsToo) const
         || (programsToo && state == EntryState::ProgramGone);
 }
 
+bool DesktopScan::Complete() const
+{
+    return problems.empty()
+        && std::none_of(skipped.begin(), skipped.end(), [](const SkippedFile& file) { return file.unread; })
+        && std::none_of(entries.begin(), entries.end(),
+                        [](const FoundEntry& found) { return found.state == EntryState::Unchecked; });
+}
+
 const char* StateName(EntryState state)
 {
     switch (state) {
@@ -210,17 +218,22 @@ DesktopScan ScanDesktop(const DesktopFolders& folders, const ProgramProbe& probe
         std::string bytes;
         std::string error;
         if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            scan.skipped.push_back({name, std::string("cannot be looked at: ") + std::strerror(errno)});
+            scan.skipped.push_back({name, std::string("cannot be looked at: ") + std::strerror(errno), true});
             continue;
         }
         if (!S_ISREG(st.st_mode)) {
             scan.skipped.push_back({name, "is " + KindOf(st.st_mode) + ", not a file Wine wrote"});
             continue;
         }
+        if (static_cast<std::uint64_t>(st.st_size) > kMaxEntryBytes) {
+            scan.skipped.push_back({name, "is larger than " + std::to_string(kMaxEntryBytes)
+                                              + " bytes: Wine's entries are a few hundred, so it is not read"});
+            continue;
+        }
         struct stat opened {};
         if (!files::ReadWholeFile(name, &bytes, &error,
                                   {.maxBytes = kMaxEntryBytes, .followLinks = false, .folder = folder.Get(), .info = &opened})) {
-            scan.skipped.push_back({name, "cannot be read: " + error});
+            scan.skipped.push_back({name, "cannot be read: " + error, true});
             continue;
         }
         FoundEntry found;

@@ -94,6 +94,9 @@ struct FoundEntry {
 struct SkippedFile {
     std::string name;
     std::string reason;
+    // It could not be read (rights, a failing disk): whether it is Wine's
+    // is not known, so the scan is not complete.
+    bool unread = false;
 };
 
 struct DesktopScan {
@@ -107,7 +110,9 @@ struct DesktopScan {
     std::optional<FileIdentity> applications;
     std::map<std::filesystem::path, std::shared_ptr<PrefixClasses>> prefixes;
 
-    bool Complete() const { return problems.empty(); }
+    // Nothing left unread: the folder, every file of Wine's names, every
+    // prefix an entry names.
+    bool Complete() const;
 };
 
 // Scans as the desktop user. A missing applications folder is no problem:

@@ -13,20 +13,6 @@ namespace quelvo::desktop {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The same folder: the same normal path, or the same real one.
-bool SamePrefix(const fs::path& a, const fs::path& b)
-{
-    if (a == b)
-        return true;
-    std::error_code ec, ec2;
-    const fs::path realA = fs::canonical(a, ec), realB = fs::canonical(b, ec2);
-    return !ec && !ec2 && realA == realB;
-}
-
-}  // namespace
-
 RepairTraces RemoveTracesOfRepair(platform::Target& target, const std::vector<std::u16string>& extensions)
 {
     RepairTraces traces;
@@ -39,7 +25,8 @@ RepairTraces RemoveTracesOfRepair(platform::Target& target, const std::vector<st
     std::string error;
     const std::optional<DesktopFolders> folders = FindDesktopFolders(platform::ProcessEnvironment(), &error);
     if (!folders) {
-        traces.lines.push_back(platform::files::PrintableText("Wine's desktop entries were not looked at: " + error));
+        traces.left.push_back("Wine's desktop entries were not looked at: " + error);
+        traces.lines.push_back(platform::files::PrintableText(traces.left.back()));
         traces.ok = false;
         return traces;
     }
@@ -71,8 +58,10 @@ RepairTraces RemoveTracesOfRepair(platform::Target& target, const std::vector<st
     if (!fixed.backup.empty() && !fixed.removed.empty())
         say("saved them first to " + fixed.backup.string() + " (quelvo-restore puts them back)");
     for (const auto* lines : {&fixed.failures, &fixed.notes}) {
-        for (const std::string& line : *lines)
+        for (const std::string& line : *lines) {
             say(line);
+            traces.left.push_back(line);
+        }
     }
     return traces;
 }

@@ -22,6 +22,8 @@ struct RepairTraces {
     // What was removed, where it was saved, and what was left or failed,
     // in words for the user, safe to print (control characters escaped).
     std::vector<std::string> lines;
+    // What was left on purpose or failed, in words (not escaped).
+    std::vector<std::string> left;
     bool ok = true;  // nothing failed
 };
 

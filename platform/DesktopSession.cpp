@@ -396,7 +396,10 @@ RunResult RunAndWait(const DesktopUser* user, const std::string& program, const 
         while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
         if (!ended)
-            return {false, -1, program + " did not finish within " + std::to_string(timeout.count() / 1000) + " s"};
+            return {false, -1,
+                    program + " did not finish within "
+                        + (timeout.count() % 1000 ? std::to_string(timeout.count()) + " ms"
+                                                  : std::to_string(timeout.count() / 1000) + " s")};
         return {true, WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}};
     }
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {

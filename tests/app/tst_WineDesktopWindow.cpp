@@ -31,32 +31,6 @@ namespace rows = quelvo::report::rows;
 
 namespace {
 
-// Sets environment variables for a scope, and puts back what was there.
-class Environment {
-public:
-    void Set(const char* name, const std::optional<std::string>& value)
-    {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~Environment()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
-
 class WineDesktopWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -66,12 +40,7 @@ protected:
             return 1;
         });
         scan::QLVO_Thread_Scan::SetExtensionPauseEnabled(false);
-        env.Set("HOME", (home.dir / "home").string());
-        env.Set("XDG_DATA_HOME", home.Data().string());
-        env.Set("XDG_CONFIG_HOME", home.Config().string());
-        env.Set("XDG_CURRENT_DESKTOP", std::nullopt);
-        env.Set("SUDO_UID", std::nullopt);
-        env.Set("PKEXEC_UID", std::nullopt);
+        env.UseHome(home);
         fs::create_directories(home.dir / "app");
         std::ofstream(home.dir / "app" / "FileType_lib.txt") << "==Documents==\ntxt\n";
 
@@ -116,7 +85,7 @@ protected:
 
     Home home;
     fs::path wine = home.dir / "home" / ".wine";
-    Environment env;
+    ScopedEnvironment env;
     std::unique_ptr<platform::files::FileTarget> target;
     std::optional<platform::ScopedActiveTarget> active;
     std::unique_ptr<app::TForm_QLVO_GUI> form;

@@ -209,9 +209,39 @@ std::map<fs::path, std::string> Snapshot(const fs::path& folder)
 #include "platform/Target.h"
 #include "scan/Unit_QLV_func_FilesDirs.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 
 namespace quelvo::desktop::test {
+
+void ScopedEnvironment::Set(const char* name, const std::optional<std::string>& value)
+{
+    const char* old = std::getenv(name);
+    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+        if (it->second)
+            ::setenv(it->first.c_str(), it->second->c_str(), 1);
+        else
+            ::unsetenv(it->first.c_str());
+    }
+}
+
+void ScopedEnvironment::UseHome(const Home& home)
+{
+    Set("HOME", (home.dir / "home").string());
+    Set("XDG_DATA_HOME", home.Data().string());
+    Set("XDG_CONFIG_HOME", home.Config().string());
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "SUDO_UID", "PKEXEC_UID"})
+        Set(name, std::nullopt);
+}
 
 ProgramProbe ScanProbe()
 {

@@ -102,6 +102,22 @@ namespace quelvo::desktop::test {
 // The program path of a command, as the scan extracts it over the prefix.
 ProgramProbe ScanProbe();
 
+// Sets this process's environment variables for a scope (none: unset) and
+// puts back what was there.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment();
+    void Set(const char* name, const std::optional<std::string>& value);
+    // The home's HOME and XDG folders, and no SUDO_UID, PKEXEC_UID or XDG_CURRENT_DESKTOP.
+    void UseHome(const Home& home);
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
 // A desktop with an entry for every state, and the traps:
 //   home/.wine        txt live, mp3 program gone, foo (a repair removed .foo;
 //                     its package and icon), bar (ProgID without a command;
