@@ -23,21 +23,6 @@ namespace {
 std::u16string U16(const std::string& text) { return pf::FromUtf8(text); }
 std::string U8(const std::u16string& text) { return pf::ToUtf8(text); }
 
-std::string KindOf(mode_t mode)
-{
-    if (S_ISLNK(mode))
-        return "a symbolic link";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
-}
-
 // The names of Wine's form in the folder, sorted; `more` when there were
 // more than the limit.
 std::vector<std::string> WineNames(int folder, bool* more)
@@ -222,7 +207,7 @@ DesktopScan ScanDesktop(const DesktopFolders& folders, const ProgramProbe& probe
             continue;
         }
         if (!S_ISREG(st.st_mode)) {
-            scan.skipped.push_back({name, "is " + KindOf(st.st_mode) + ", not a file Wine wrote"});
+            scan.skipped.push_back({name, std::string("is ") + files::KindOf(st.st_mode) + ", not a file Wine wrote"});
             continue;
         }
         if (static_cast<std::uint64_t>(st.st_size) > kMaxEntryBytes) {

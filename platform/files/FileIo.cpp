@@ -26,6 +26,8 @@ std::string Describe(const std::string& what, const fs::path& file, int err)
 
 bool Proceed(const ReplaceHook& hook, ReplaceStep step) { return !hook || hook(step); }
 
+}  // namespace
+
 const char* KindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
@@ -40,6 +42,8 @@ const char* KindOf(mode_t mode)
         return "a symbolic link";
     return "not a regular file";
 }
+
+namespace {
 
 std::string NotRegular(const fs::path& file, mode_t mode)
 {

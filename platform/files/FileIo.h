@@ -40,6 +40,9 @@ struct ReadOptions {
 bool ReadWholeFile(const std::filesystem::path& file, std::string* bytes, std::string* error,
                    const ReadOptions& options = {});
 bool WriteAll(int fd, std::string_view bytes);
+// What a file of this mode is, in words: "a folder", "a FIFO", "a device",
+// "a socket", "a symbolic link", else "not a regular file".
+const char* KindOf(mode_t mode);
 // Makes the names just made in one of our own folders (the backups') durable;
 // false when it could not, which only delays that.
 bool FlushFolder(const std::filesystem::path& folder);
