@@ -190,8 +190,6 @@ DesktopScan ScanDesktop(const DesktopFolders& folders, const ProgramProbe& probe
         return scan;
     }
     struct stat st {};
-    if (::fstat(folder.Get(), &st) == 0)
-        scan.applications = FileIdentity::Of(st);
     // The folder as named and as it really is: a record may name either.
     std::vector<fs::path> named{applications.lexically_normal()};
     std::error_code ec;

@@ -106,8 +106,6 @@ struct DesktopScan {
     // What could not be looked at (the folder, a limit reached); the scan
     // is complete when empty.
     std::vector<std::string> problems;
-    // The applications folder as it was opened (to find it the same later).
-    std::optional<FileIdentity> applications;
     std::map<std::filesystem::path, std::shared_ptr<PrefixClasses>> prefixes;
 
     // Nothing left unread: the folder, every file of Wine's names, every
