@@ -1,6 +1,7 @@
 #include "tests/desktop/WineDesktop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -202,6 +203,47 @@ std::map<fs::path, std::string> Snapshot(const fs::path& folder)
                                                                : ReadFile(it->path());
     }
     return files;
+}
+
+std::set<std::string> Changed(const std::map<fs::path, std::string>& before, const std::map<fs::path, std::string>& after,
+                              const fs::path& root)
+{
+    std::set<std::string> changed;
+    for (const auto& [path, bytes] : before) {
+        const auto it = after.find(path);
+        if (it == after.end() || it->second != bytes)
+            changed.insert(path.lexically_relative(root).string());
+    }
+    for (const auto& [path, bytes] : after) {
+        if (!before.count(path))
+            changed.insert(path.lexically_relative(root).string());
+    }
+    return changed;
+}
+
+std::string AskDesktop(const Home& home, const std::string& command)
+{
+    std::string line = "env -i";
+    for (const auto& [name, value] : home.Environment())
+        line += " '" + name + "=" + value + "'";
+    std::string out;
+    if (FILE* pipe = ::popen((line + " " + command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+std::string DesktopDefault(const Home& home, const std::string& type)
+{
+    std::string gio = AskDesktop(home, "gio mime " + type);
+    gio = gio.substr(0, gio.find('\n'));
+    const std::size_t colon = gio.rfind(": ");
+    std::string xdg = AskDesktop(home, "xdg-mime query default " + type);
+    xdg = xdg.substr(0, xdg.find('\n'));
+    return "xdg-mime: " + xdg + ", gio: " + (colon == std::string::npos ? gio : gio.substr(colon + 2));
 }
 
 }  // namespace quelvo::desktop::test

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,16 @@ void WriteFile(const fs::path& file, const std::string& bytes);
 // Every file below `folder` with its bytes (links as "-> target", files
 // above 1 MiB as their size).
 std::map<fs::path, std::string> Snapshot(const fs::path& folder);
+// What changed between two snapshots, as paths relative to `root`.
+std::set<std::string> Changed(const std::map<fs::path, std::string>& before, const std::map<fs::path, std::string>& after,
+                              const fs::path& root);
+
+// A desktop tool's answer (its output and errors), run with the home's
+// environment only.
+std::string AskDesktop(const Home& home, const std::string& command);
+// The default application of a MIME type by the desktop's two tools:
+// "xdg-mime: <id>, gio: <id>".
+std::string DesktopDefault(const Home& home, const std::string& type);
 
 }  // namespace quelvo::desktop::test
 

@@ -31,23 +31,6 @@ DesktopFixOptions Options(const EveryState& desktop, Tools& tools, bool serverRu
     return options;
 }
 
-// What changed between two snapshots, as paths relative to `root`.
-std::set<std::string> Changed(const std::map<fs::path, std::string>& before, const std::map<fs::path, std::string>& after,
-                              const fs::path& root)
-{
-    std::set<std::string> changed;
-    for (const auto& [path, bytes] : before) {
-        const auto it = after.find(path);
-        if (it == after.end() || it->second != bytes)
-            changed.insert(path.lexically_relative(root).string());
-    }
-    for (const auto& [path, bytes] : after) {
-        if (!before.count(path))
-            changed.insert(path.lexically_relative(root).string());
-    }
-    return changed;
-}
-
 TEST(DesktopFix, shouldRemoveExactlyTheStaleEntriesAndRestoreThemByteForByte)
 {
     EveryState desktop;
@@ -158,32 +141,6 @@ TEST(DesktopFix, shouldReadOnlyWellFormedBackups)
 
 namespace {
 
-// A desktop tool's answer, run in the home's environment only.
-std::string Ask(const Home& home, const std::string& command)
-{
-    std::string line = "env -i";
-    for (const auto& [name, value] : home.Environment())
-        line += " '" + name + "=" + value + "'";
-    std::string out;
-    if (FILE* pipe = ::popen((line + " " + command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-std::string Default(const Home& home, const std::string& type)
-{
-    std::string gio = Ask(home, "gio mime " + type);
-    gio = gio.substr(0, gio.find('\n'));
-    const std::size_t colon = gio.rfind(": ");
-    std::string xdg = Ask(home, "xdg-mime query default " + type);
-    xdg = xdg.substr(0, xdg.find('\n'));
-    return "xdg-mime: " + xdg + ", gio: " + (colon == std::string::npos ? gio : gio.substr(colon + 2));
-}
-
 TEST(DesktopFix, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
 {
     Home home;
@@ -207,9 +164,9 @@ TEST(DesktopFix, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
                            + home.Applications().string()).c_str()), 0);
     ASSERT_NE(ReadFile(home.Data() / "mime" / "globs2").find("*.foo"), std::string::npos);
 
-    EXPECT_EQ(Default(home, "application/msword"), "xdg-mime: wine-extension-doc.desktop, gio: wine-extension-doc.desktop");
-    EXPECT_EQ(Default(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
-    EXPECT_EQ(Default(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
+    EXPECT_EQ(DesktopDefault(home, "application/msword"), "xdg-mime: wine-extension-doc.desktop, gio: wine-extension-doc.desktop");
+    EXPECT_EQ(DesktopDefault(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
+    EXPECT_EQ(DesktopDefault(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
 
     DesktopFixOptions options;
     options.backupFolder = home.dir / "backups";
@@ -217,11 +174,11 @@ TEST(DesktopFix, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
     ASSERT_TRUE(fixed.Ok()) << fixed.failures[0];
     EXPECT_EQ(fixed.refreshed.size(), 2u) << "update-desktop-database and update-mime-database ran";
 
-    const std::string msword = Default(home, "application/msword");
+    const std::string msword = DesktopDefault(home, "application/msword");
     EXPECT_EQ(msword.find("wine-extension-doc"), std::string::npos) << msword;
-    EXPECT_EQ(Default(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
-    EXPECT_EQ(Default(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
-    EXPECT_EQ(Ask(home, "gio mime application/msword").find("wine-extension-doc"), std::string::npos);
+    EXPECT_EQ(DesktopDefault(home, "text/plain"), "xdg-mime: wine-extension-txt.desktop, gio: wine-extension-txt.desktop");
+    EXPECT_EQ(DesktopDefault(home, "image/png"), "xdg-mime: writer.desktop, gio: writer.desktop");
+    EXPECT_EQ(AskDesktop(home, "gio mime application/msword").find("wine-extension-doc"), std::string::npos);
     EXPECT_EQ(ReadFile(home.Data() / "mime" / "globs2").find("*.foo"), std::string::npos)
         << "the desktop no longer knows Wine's type for .foo";
     EXPECT_EQ(ReadFile(home.Config() / "mimeapps.list"),

@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -100,6 +103,141 @@ TEST_F(DesktopCommand, shouldRemoveTheStaleEntriesAndNothingElse)
     EXPECT_EQ(report["exitStatus"], 0);
     ASSERT_EQ(report["fix"]["removed"].size(), 1u);
     EXPECT_EQ(report["fix"]["removed"][0]["path"], (desktop.home.Applications() / "wine-extension-mp3.desktop").string());
+}
+
+TEST_F(DesktopCommand, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
+{
+    const fs::path root = desktop.home.dir.Path(), apps = desktop.home.Applications();
+    // The desktop's own tools would wait on the FIFO as update-desktop-database
+    // would, and read all 100 MB at every question.
+    fs::remove(apps / "wine-extension-fifo.desktop");
+    fs::remove(apps / "wine-extension-big.desktop");
+    // Another program the user has, which the lists name after Wine's doc.
+    WriteFile(apps / "writer.desktop",
+              "[Desktop Entry]\nType=Application\nName=Writer\nMimeType=application/msword;image/png;\nExec=true %f\n");
+    // Wine refreshed the caches when it wrote its entries.
+    ASSERT_EQ(std::system(("update-mime-database '" + (desktop.home.Data() / "mime").string()
+                           + "' && update-desktop-database '" + apps.string() + "'").c_str()), 0);
+    const auto answer = [&](const std::string& id) { return "xdg-mime: " + id + ", gio: " + id; };
+    // Type, the desktop's default before, and after the fix (empty: no
+    // application). xdg-mime reads no Added Associations: it takes the
+    // cache's first (for msword the user's link, which is not Wine's).
+    const std::vector<std::array<std::string, 3>> types = {
+        {"text/plain", answer("wine-extension-txt.desktop"), answer("wine-extension-txt.desktop")},
+        {"x-scheme-handler/irc", answer("wine-protocol-irc.desktop"), answer("wine-protocol-irc.desktop")},
+        {"audio/mpeg", answer("wine-extension-mp3.desktop"), answer("wine-extension-mp3.desktop")},
+        {"text/x-log", answer("wine-extension-log.desktop"), answer("wine-extension-log.desktop")},
+        {"image/png", answer("writer.desktop"), answer("writer.desktop")},
+        {"application/x-thing", "xdg-mime: wine-extension-abc.desktop, gio: wine-extension-bar.desktop",
+         answer("wine-extension-abc.desktop")},
+        {"application/msword", answer("wine-extension-doc.desktop"),
+         "xdg-mime: wine-extension-lnk.desktop, gio: writer.desktop"},
+        {"application/x-wine-extension-foo", answer("wine-extension-foo.desktop"), ""},
+        {"text/x-xyz", answer("wine-extension-xyz.desktop"), ""},
+        {"text/x-ini", answer("wine-extension-ini.desktop"), ""},
+        {"text/rtf", answer("wine-extension-rtf.desktop"), ""}};
+    for (const auto& [type, before, after] : types)
+        EXPECT_EQ(DesktopDefault(desktop.home, type), before) << type;
+    // What the desktop's tools build from the entries and packages.
+    const auto withoutCaches = [&](std::map<fs::path, std::string> files) {
+        std::erase_if(files, [&](const auto& item) {
+            const std::string relative = item.first.lexically_relative(root).string();
+            return relative == "data/applications/mimeinfo.cache"
+                || (relative.rfind("data/mime/", 0) == 0 && relative.rfind("data/mime/packages/", 0) != 0);
+        });
+        return files;
+    };
+    const auto before = withoutCaches(Snapshot(root));
+
+    const CommandRun fixed = RunScan({"--desktop", "--fix", "--backup-dir", Backups()});
+    EXPECT_EQ(fixed.status, 0) << fixed.out << fixed.err;
+    EXPECT_THAT(fixed.out, HasSubstr("\nRemoved: " + (apps / "wine-extension-foo.desktop").string() + "\n"));
+    EXPECT_THAT(fixed.out, HasSubstr("\nTook the removed entries out of: " + (desktop.home.Config() / "mimeapps.list").string()
+                                     + "\nTook the removed entries out of: " + (apps / "mimeapps.list").string() + "\n"));
+    EXPECT_THAT(fixed.out, HasSubstr("\nRefreshed: update-desktop-database"));
+    EXPECT_THAT(fixed.out, HasSubstr("\nRefreshed: update-mime-database"));
+    EXPECT_EQ(fixed.err, "");
+
+    for (const auto& [type, was, now] : types) {
+        const std::string desktopSays = DesktopDefault(desktop.home, type);
+        if (now.empty())
+            EXPECT_EQ(desktopSays.find(".desktop"), std::string::npos) << type << ": " << desktopSays;
+        else
+            EXPECT_EQ(desktopSays, now) << type;
+    }
+    EXPECT_EQ(AskDesktop(desktop.home, "gio mime application/x-thing").find("wine-extension-bar"), std::string::npos);
+
+    std::set<std::string> changed = Changed(before, withoutCaches(Snapshot(root)), root);
+    std::erase_if(changed, [](const std::string& path) { return path.rfind("backups/desktop-", 0) == 0; });
+    const std::set<std::string> expected = {
+        "data/applications/wine-extension-foo.desktop", "data/applications/wine-extension-bar.desktop",
+        "data/applications/wine-extension-xyz.desktop", "data/applications/wine-extension-doc.desktop",
+        "data/applications/wine-extension-rtf.desktop", "data/applications/wine-extension-ini.desktop",
+        "data/mime/packages/x-wine-extension-foo.xml",  "data/icons/hicolor/48x48/apps/application-x-wine-extension-foo.png",
+        "data/icons/hicolor/32x32/apps/application-x-wine-extension-foo.png",
+        "config/mimeapps.list", "data/applications/mimeapps.list",
+        "home/.wine/user.reg", "home/shared pfx/user.reg"};
+    EXPECT_EQ(changed, expected);
+    EXPECT_EQ(ReadFile(desktop.home.Config() / "mimeapps.list"),
+              "# chosen by hand\n[Default Applications]\ntext/plain=wine-extension-txt.desktop;gedit.desktop;\n"
+              "\n[Added Associations]\napplication/msword=writer.desktop;\n"
+              "[X-Mine]\napplication/msword=wine-extension-doc.desktop;\n")
+        << "only the stale ids out of the lists the desktop reads; an unknown group is not the desktop's";
+}
+
+TEST_F(DesktopCommand, shouldExitWithTheStatusOfWhatIsLeft)
+{
+    // As a script runs it: whatever $WINEPREFIX says, --desktop looks at every prefix.
+    env.Set("WINEPREFIX", desktop.games.string());
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+    };
+    const std::vector<Row> rows = {
+        {{"--desktop"}, 1},
+        {{"--desktop", "--ext", ".txt"}, 0},
+        {{"--desktop", "--ext", "mp3"}, 0},
+        {{"--desktop", "--ext", "mp3", "--desktop-programs"}, 1},
+        {{"--desktop", "--ext", ".log"}, 0},
+        {{"--desktop", "--target", desktop.games.string()}, 1},
+        {{"--desktop", "--target", (desktop.home.dir / "nowhere").string()}, 0},
+        {{"--desktop", "--target", desktop.wine.string(), "--ext", "rtf"}, 0},
+    };
+    for (const Row& row : rows) {
+        std::string words;
+        for (const std::string& word : row.args)
+            words += " " + word;
+        const CommandRun text = RunScan(row.args);
+        EXPECT_EQ(text.status, row.status) << words << "\n" << text.out << text.err;
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--format", "json"});
+        const CommandRun json = RunScan(args);
+        EXPECT_EQ(json.status, row.status) << words;
+        EXPECT_EQ(ParseJson(json.out)["exitStatus"], row.status) << words;
+    }
+    EXPECT_EQ(ParseJson(RunScan({"--desktop", "--format", "json"}).out)["counts"]["entries"], 11);
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--desktop", "--format", "xml"}, {"--desktop", "--bogus"}, {"--desktop", "--target", ""},
+             {"--desktop", "--backup-dir"}, {"--desktop", "--library", "lib.txt"}, {"--desktop-programs"}}) {
+        const CommandRun run = RunScan(bad);
+        EXPECT_EQ(run.status, 2) << bad.back();
+        EXPECT_EQ(run.out, "") << bad.back() << ": nothing on standard output";
+        EXPECT_THAT(run.err, HasSubstr("quelvo-scan: ")) << bad.back();
+    }
+
+    // A prefix whose user.reg is damaged: its entry cannot be judged.
+    const fs::path damaged = desktop.home.dir / "home" / "damaged";
+    Prefix(damaged).Extension(".cfg", "cfgfile", "C:\\windows\\notepad.exe %1").Write();
+    WriteFile(damaged / "user.reg", std::string("\x7f" "ELF\0\1", 6));
+    WriteFile(desktop.home.Applications() / "wine-extension-cfg.desktop", EntryText(damaged, {.type = ".cfg", .progId = "cfgfile"}));
+    const CommandRun unread = RunScan({"--desktop", "--fix", "--backup-dir", Backups(), "--format", "json"});
+    EXPECT_EQ(unread.status, 3) << unread.out;
+    const json report = ParseJson(unread.out);
+    EXPECT_EQ(report["complete"], false);
+    EXPECT_EQ(report["counts"]["notChecked"], 1);
+    EXPECT_TRUE(Exists("wine-extension-cfg.desktop")) << "an entry not judged is never removed";
+    EXPECT_EQ(RunScan({"--desktop", "--target", desktop.wine.string()}).status, 0) << "of another prefix, all fixed";
 }
 
 TEST_F(DesktopCommand, shouldRemoveOnlyThePrefixAndExtensionAskedFor)
