@@ -293,6 +293,18 @@ ProgramProbe ScanProbe()
     };
 }
 
+std::set<std::string> EveryState::StaleTraces()
+{
+    return {"data/applications/wine-extension-foo.desktop", "data/applications/wine-extension-bar.desktop",
+            "data/applications/wine-extension-xyz.desktop", "data/applications/wine-extension-doc.desktop",
+            "data/applications/wine-extension-rtf.desktop", "data/applications/wine-extension-ini.desktop",
+            "data/mime/packages/x-wine-extension-foo.xml",
+            "data/icons/hicolor/48x48/apps/application-x-wine-extension-foo.png",
+            "data/icons/hicolor/32x32/apps/application-x-wine-extension-foo.png",
+            "config/mimeapps.list", "data/applications/mimeapps.list",
+            "home/.wine/user.reg", "home/shared pfx/user.reg"};
+}
+
 EveryState::EveryState()
     : wine(home.dir / "home" / ".wine"), games(home.dir / "home" / ".wine-games"), empty(home.dir / "home" / "empty"),
       shared(home.dir / "home" / "shared pfx")

@@ -146,6 +146,9 @@ struct EveryState {
     Home home;
     fs::path wine, games, empty, shared;
     EveryState();
+    // The files a removal of the stale entries changes, relative to the
+    // home's folder (its backup and the desktop tools' caches aside).
+    static std::set<std::string> StaleTraces();
 };
 
 }  // namespace quelvo::desktop::test
