@@ -133,11 +133,14 @@ TEST_F(DesktopCommand, shouldChangeTheDesktopsOwnAnswerOnlyForTheStaleEntries)
         {"application/msword", answer("wine-extension-doc.desktop"),
          "xdg-mime: wine-extension-lnk.desktop, gio: writer.desktop"},
         {"application/x-wine-extension-foo", answer("wine-extension-foo.desktop"), ""},
-        {"text/x-xyz", answer("wine-extension-xyz.desktop"), ""},
         {"text/x-ini", answer("wine-extension-ini.desktop"), ""},
         {"text/rtf", answer("wine-extension-rtf.desktop"), ""}};
-    for (const auto& [type, before, after] : types)
-        EXPECT_EQ(DesktopDefault(desktop.home, type), before) << type;
+    // Each question costs a few of the tools' processes: asked before only
+    // where the answer must change.
+    for (const auto& [type, before, after] : types) {
+        if (before != after)
+            EXPECT_EQ(DesktopDefault(desktop.home, type), before) << type;
+    }
     // What the desktop's tools build from the entries and packages.
     const auto withoutCaches = [&](std::map<fs::path, std::string> files) {
         std::erase_if(files, [&](const auto& item) {
