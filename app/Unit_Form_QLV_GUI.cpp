@@ -3,6 +3,7 @@
 #include "app/Unit_QLV_Lookup.h"
 #include "app/Unit_QLV_MessageBox.h"
 #include "frontend/LinkTargets.h"
+#include "desktop/RepairTraces.h"
 #include "platform/DataDir.h"
 #include "platform/Target.h"
 #include "platform/Text.h"
@@ -554,6 +555,7 @@ void TForm_QLVO_GUI::RunRepair()
     scan::RepairOutcome outcome;
     try {
         outcome = scan::func_RepairExtensions(extensions);
+        RemoveDesktopTraces(extensions, outcome.fixed);
     } catch (...) {
         FFrontEnd.SetBusyCursor(false);
         throw;
@@ -575,6 +577,19 @@ void TForm_QLVO_GUI::RunRepair()
                          std::u16string(report::messages::kRepairRefused) + u"\n\n" + FRepairFailureReason);
     else if (!FRepairFailureReason.empty())
         func_ShowMessage(FFrontEnd, FWindow.get(), RepairFailedMessage());
+}
+
+void TForm_QLVO_GUI::RemoveDesktopTraces(const std::vector<std::u16string>& extensions, const std::vector<bool>& fixed)
+{
+    // Wine's desktop entries of the keys just removed go with them; the
+    // rows stay as they are, and what happened is said on standard error.
+    std::vector<std::u16string> removed;
+    for (std::size_t i = 0; i < extensions.size() && i < fixed.size(); ++i) {
+        if (fixed[i])
+            removed.push_back(extensions[i]);
+    }
+    for (const std::string& line : desktop::RemoveTracesOfRepair(platform::ActiveTarget(), removed).lines)
+        std::fprintf(stderr, "quelvo: %s\n", line.c_str());
 }
 
 std::u16string TForm_QLVO_GUI::RepairFailedMessage() const

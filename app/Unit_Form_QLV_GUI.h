@@ -200,6 +200,7 @@ private:
     void FillList(const std::vector<std::u16string>& rows);
     void ShowCountLine(const std::u16string& line);
     void RunRepair();
+    void RemoveDesktopTraces(const std::vector<std::u16string>& extensions, const std::vector<bool>& fixed);
     // The message of a "Fix failed" row: what failed, and the store's reason.
     std::u16string RepairFailedMessage() const;
     void OpenLookupPage();

@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,8 +68,10 @@ void Send(int fd, Stage stage)
 
 // Only async-signal-safe calls from here on: the process may have had
 // threads when it forked.
-[[noreturn]] void StartInChild(const DesktopUser& user, const char* program, char* const* argv, char* const* envp,
-                               const char* home, int reportFd, int openMax)
+// asUser false: the program runs as this process, only its session and
+// environment are new.
+[[noreturn]] void StartInChild(const DesktopUser& user, bool asUser, const char* program, char* const* argv,
+                               char* const* envp, const char* home, int reportFd, int openMax)
 {
     // The standard streams are replaced below: the report pipe moves out of
     // their way first.
@@ -87,19 +91,19 @@ void Send(int fd, Stage stage)
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
 
-    if (setgroups(user.groups.size(), user.groups.data()) != 0) {
+    if (asUser && setgroups(user.groups.size(), user.groups.data()) != 0) {
         Send(reportFd, Stage::Groups);
         _exit(127);
     }
-    if (setresgid(user.gid, user.gid, user.gid) != 0) {
+    if (asUser && setresgid(user.gid, user.gid, user.gid) != 0) {
         Send(reportFd, Stage::Group);
         _exit(127);
     }
-    if (setresuid(user.uid, user.uid, user.uid) != 0) {
+    if (asUser && setresuid(user.uid, user.uid, user.uid) != 0) {
         Send(reportFd, Stage::User);
         _exit(127);
     }
-    if (setuid(0) == 0 || geteuid() != user.uid || getegid() != user.gid) {
+    if (asUser && (setuid(0) == 0 || geteuid() != user.uid || getegid() != user.gid)) {
         errno = EPERM;
         Send(reportFd, Stage::StillRoot);
         _exit(127);
@@ -140,6 +144,40 @@ std::string Reason(const Report& report, const DesktopUser& user, const std::str
     case Stage::Run: return "could not run " + program + " (" + why + ")";
     }
     return "could not start " + program;
+}
+
+// Everything a new process needs is made before the fork: after it, the
+// child may not allocate.
+std::vector<char*> Pointers(const std::string& first, const std::vector<std::string>& rest)
+{
+    std::vector<char*> pointers;
+    if (!first.empty())
+        pointers.push_back(const_cast<char*>(first.c_str()));
+    for (const std::string& item : rest)
+        pointers.push_back(const_cast<char*>(item.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+int OpenMax()
+{
+    const long openMax = sysconf(_SC_OPEN_MAX);
+    return openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
+}
+
+// The report of a process that failed before its program ran, when one came.
+bool ReadReport(int fd, Report* got)
+{
+    std::size_t have = 0;
+    while (have < sizeof *got) {
+        const ssize_t n = read(fd, reinterpret_cast<char*>(got) + have, sizeof *got - have);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        have += static_cast<std::size_t>(n);
+    }
+    return have == sizeof *got;
 }
 
 pid_t ForkSafely()
@@ -267,19 +305,9 @@ LaunchResult LaunchAsUser(const DesktopUser& user, const std::string& program, c
 {
     if (user.uid == 0)
         return {false, "will not start " + program + " as root"};
-    // Everything the new process needs is made here: after the fork it may
-    // not allocate.
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& entry : environment)
-        envp.push_back(const_cast<char*>(entry.c_str()));
-    envp.push_back(nullptr);
-    const long openMax = sysconf(_SC_OPEN_MAX);
-    const int closeUpTo = openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
+    std::vector<char*> argv = Pointers(program, arguments);
+    std::vector<char*> envp = Pointers({}, environment);
+    const int closeUpTo = OpenMax();
 
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
@@ -302,28 +330,81 @@ LaunchResult LaunchAsUser(const DesktopUser& user, const std::string& program, c
         }
         if (grandchild > 0)
             _exit(0);
-        StartInChild(user, program.c_str(), argv.data(), envp.data(), user.home.c_str(), report[1], closeUpTo);
+        StartInChild(user, true, program.c_str(), argv.data(), envp.data(), user.home.c_str(), report[1], closeUpTo);
     }
     close(report[1]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     Report got {};
-    std::size_t have = 0;
-    while (have < sizeof got) {
-        const ssize_t n = read(report[0], reinterpret_cast<char*>(&got) + have, sizeof got - have);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        have += static_cast<std::size_t>(n);
-    }
+    const bool failed = ReadReport(report[0], &got);
     close(report[0]);
-    if (have == sizeof got)
+    if (failed)
         return {false, Reason(got, user, program)};
-    if (have != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {false, "could not start " + program};
     return {true, {}};
+}
+
+RunResult RunAndWait(const DesktopUser* user, const std::string& program, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& environment, std::chrono::milliseconds timeout)
+{
+    if (user && user->uid == 0)
+        return {false, -1, "will not run " + program + " as root for a user"};
+    static const DesktopUser kSelf;
+    const DesktopUser& who = user ? *user : kSelf;
+    std::vector<char*> argv = Pointers(program, arguments);
+    std::vector<char*> envp = Pointers({}, environment);
+    const int closeUpTo = OpenMax();
+    const char* home = user ? user->home.c_str() : "/";
+
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return {false, -1, "could not run " + program + " (" + std::strerror(errno) + ")"};
+    const pid_t child = ForkSafely();
+    if (child < 0) {
+        const int error = errno;
+        close(report[0]);
+        close(report[1]);
+        return {false, -1, "could not run " + program + " (" + std::strerror(error) + ")"};
+    }
+    if (child == 0) {
+        close(report[0]);
+        StartInChild(who, user != nullptr, program.c_str(), argv.data(), envp.data(), home, report[1], closeUpTo);
+    }
+    close(report[1]);
+    Report got {};
+    const bool failed = ReadReport(report[0], &got);
+    close(report[0]);
+    int status = 0;
+    if (!failed) {
+        // The report pipe closed when the program started; now it runs.
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+        bool ended = true;
+        if (pidfd >= 0) {
+            pollfd wait{pidfd, POLLIN, 0};
+            int ready;
+            while ((ready = poll(&wait, 1, static_cast<int>(timeout.count()))) < 0 && errno == EINTR) {
+            }
+            ended = ready > 0;
+            close(pidfd);
+        }
+        if (!ended) {
+            kill(-child, SIGKILL);  // its session's group, then itself
+            kill(child, SIGKILL);
+        }
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (!ended)
+            return {false, -1,
+                    program + " did not finish within "
+                        + (timeout.count() % 1000 ? std::to_string(timeout.count()) + " ms"
+                                                  : std::to_string(timeout.count() / 1000) + " s")};
+        return {true, WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}};
+    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return {false, -1, Reason(got, who, program)};
 }
 
 }  // namespace quelvo::platform

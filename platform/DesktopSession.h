@@ -12,9 +12,11 @@
 // | SessionEnvironment    | "NAME=value" entries for a program started in that user's session |
 // | FindProgram           | the full path of an executable on a fixed, trusted search path |
 // | LaunchAsUser          | started (not waited for), or why not in plain words            |
+// | RunAndWait            | ran to its end (and its exit status), or why not in plain words |
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -66,5 +68,19 @@ struct LaunchResult {
 // whether it was started.
 LaunchResult LaunchAsUser(const DesktopUser& user, const std::string& program, const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment);
+
+struct RunResult {
+    bool ran = false;     // started and ended by itself in time
+    int exitStatus = -1;  // when it ran: its exit status (-1 when a signal ended it)
+    std::string error;    // why it did not run or did not end
+};
+
+// Runs program (a full path) with arguments and waits for it, at most
+// `timeout`: as `user` the way LaunchAsUser starts it when one is given
+// (never root), else as this process; in a session of its own, with the
+// given environment only and the standard streams on /dev/null. One that
+// takes longer is killed with its session.
+RunResult RunAndWait(const DesktopUser* user, const std::string& program, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& environment, std::chrono::milliseconds timeout);
 
 }  // namespace quelvo::platform

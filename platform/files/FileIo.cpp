@@ -31,6 +31,8 @@ std::string Describe(const std::string& what, const fs::path& file, int err)
 
 bool Proceed(const ReplaceHook& hook, ReplaceStep step) { return !hook || hook(step); }
 
+}  // namespace
+
 const char* KindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
@@ -45,6 +47,8 @@ const char* KindOf(mode_t mode)
         return "a symbolic link";
     return "not a regular file";
 }
+
+namespace {
 
 std::string NotRegular(const fs::path& file, mode_t mode)
 {
@@ -230,7 +234,7 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
                    FileIdentity* identity)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (options.followLinks ? 0 : O_NOFOLLOW);
-    FileDescriptor fd(::open(file.c_str(), flags));
+    FileDescriptor fd(::openat(options.folder, file.c_str(), flags));
     if (fd.Get() < 0) {
         *error = errno == ELOOP && !options.followLinks ? file.string() + " is a symbolic link, not a regular file"
                                                         : Describe("cannot open", file, errno);
@@ -245,6 +249,8 @@ bool ReadWholeFile(const fs::path& file, std::string* bytes, std::string* error,
         *error = NotRegular(file, st.st_mode);
         return false;
     }
+    if (options.info)
+        *options.info = st;
     const auto tooLarge = [&] {
         *error = file.string() + " is larger than " + std::to_string(options.maxBytes)
             + " bytes, the most that is read; nothing was read";

@@ -16,11 +16,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 
@@ -31,6 +33,10 @@ struct ReadOptions {
     std::uint64_t maxBytes = UINT64_MAX;
     // False: a symbolic link is refused instead of followed.
     bool followLinks = true;
+    // The folder a relative name is opened in (a descriptor), and where
+    // the file's status goes once it is open (both optional).
+    int folder = AT_FDCWD;
+    struct ::stat* info = nullptr;
 };
 
 // What identifies the content under a name: device, inode, size, and the
@@ -101,6 +107,9 @@ private:
     std::size_t m_length;
 };
 
+// What a file of this mode is, in words: "a folder", "a FIFO", "a device",
+// "a socket", "a symbolic link", else "not a regular file".
+const char* KindOf(mode_t mode);
 // Makes the names just made in one of our own folders (the backups') durable;
 // false when it could not, which only delays that.
 bool FlushFolder(const std::filesystem::path& folder);

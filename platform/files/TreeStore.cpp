@@ -37,6 +37,12 @@ void TreeStore::SetBackup(std::shared_ptr<RegBackup> backup)
     m_backup = std::move(backup);
 }
 
+std::filesystem::path TreeStore::BackupFile() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_backup ? m_backup->File() : std::filesystem::path();
+}
+
 std::u16string TreeStore::FailureReason() const
 {
     std::lock_guard lock(m_mutex);

@@ -30,6 +30,7 @@
 #include "regfile/RestorePlan.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -71,6 +72,8 @@ public:
 
     // Every removed key is exported here first; none by default.
     void SetBackup(std::shared_ptr<RegBackup> backup);
+    // The backup file the removals so far went to (empty: none yet).
+    std::filesystem::path BackupFile() const;
 
     // The same as FailureReason (the name older callers use).
     std::u16string LastError() const { return FailureReason(); }

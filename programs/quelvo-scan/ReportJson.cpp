@@ -2,6 +2,8 @@
 
 #include "ReportWriters.h"
 
+#include "JsonText.h"
+
 #include "platform/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -10,62 +12,7 @@ namespace quelvo::scancli {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
 using scan::ExtensionFinding;
-
-bool HasLoneSurrogate(std::u16string_view text)
-{
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            ++i;
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            return true;
-    }
-    return false;
-}
-
-std::string Hex(const unsigned char* bytes, std::size_t count)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(count * 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 0xF];
-    }
-    return out;
-}
-
-// The text under key; its exact UTF-16 beside it when UTF-8 cannot hold it.
-void PutText(Json& object, const char* key, std::u16string_view text)
-{
-    object[key] = platform::ToUtf8(text);
-    if (HasLoneSurrogate(text))
-        object["utf16"][key] = Utf16Hex(text);
-}
-
-void PutOptionalText(Json& object, const char* key, const std::optional<std::u16string>& text)
-{
-    if (text)
-        PutText(object, key, *text);
-    else
-        object[key] = nullptr;
-}
-
-void PutPath(Json& object, const char* key, const std::filesystem::path& path)
-{
-#ifdef _WIN32
-    PutText(object, key, path.u16string());
-#else
-    // A Linux path is bytes; bytes that are not UTF-8 are given beside it.
-    const std::string& bytes = path.native();
-    std::string text = platform::ToUtf8(platform::FromUtf8(bytes));
-    if (text != bytes)
-        object["bytes"][key] = Hex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    object[key] = std::move(text);
-#endif
-}
 
 const char* StateName(TargetState state)
 {
@@ -123,6 +70,7 @@ const char* ReportName(ReportKind kind)
 {
     switch (kind) {
     case ReportKind::Associations: return "associations";
+    case ReportKind::Desktop: return "desktop";
     }
     return "associations";
 }
@@ -198,6 +146,20 @@ Json RepairJson(const RepairReport& repair)
         out["backups"].push_back(std::move(entry));
     }
     out["remaining"] = repair.remaining;
+    Json desktop = Json::object();
+    desktop["removed"] = Json::array();
+    for (const auto& file : repair.desktopRemoved) {
+        Json entry = Json::object();
+        PutPath(entry, "path", file);
+        desktop["removed"].push_back(std::move(entry));
+    }
+    desktop["left"] = Json::array();
+    for (const auto& line : repair.desktopLeft) {
+        Json entry = Json::object();
+        PutBytesText(entry, "text", line);
+        desktop["left"].push_back(std::move(entry));
+    }
+    out["desktop"] = std::move(desktop);
     return out;
 }
 

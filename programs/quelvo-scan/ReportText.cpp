@@ -154,6 +154,10 @@ std::string TextReport(const ScanReport& report)
         + " items(s) you will need to download the appropriate application(s).\n";
     if (!repair.message.empty())
         out += TerminalText(repair.message) + "\n";
+    for (const auto& file : repair.desktopRemoved)
+        out += "Removed Wine's desktop entry of a removed key: " + TerminalText(PathText(file)) + "\n";
+    for (const auto& line : repair.desktopLeft)
+        out += "Wine's desktop entries: " + TerminalText(platform::FromUtf8(line)) + "\n";
     for (const BackupFile& backup : repair.backups)
         out += "Backup: " + TerminalText(PathText(backup.path)) + "\n";
     return out;

@@ -1,10 +1,14 @@
 #include "ScanCommand.h"
 
+#include "DesktopCommand.h"
+
 #include "ReportWriters.h"
 #include "ScanOptions.h"
 #include "ScanReport.h"
 #include "ScanTarget.h"
 
+#include "desktop/RepairTraces.h"
+#include "platform/Target.h"
 #include "platform/Text.h"
 #include "report/Unit_QLV_FileTypeLib.h"
 #include "report/Unit_QLV_Report.h"
@@ -98,6 +102,15 @@ RepairReport Repair(ScanReport& report, const ScanTarget& target)
     const std::vector<std::u16string> extensions = report::ExtensionsToRepair(report.problems);
     const scan::RepairOutcome outcome = scan::func_RepairExtensions(extensions);
     RepairReport repair;
+    // Wine's desktop entries of the keys removed go with them, as in the window.
+    std::vector<std::u16string> removed;
+    for (std::size_t i = 0; i < extensions.size(); ++i) {
+        if (outcome.fixed[i])
+            removed.push_back(extensions[i]);
+    }
+    const desktop::RepairTraces traces = desktop::RemoveTracesOfRepair(platform::ActiveTarget(), removed);
+    repair.desktopRemoved = traces.removed;
+    repair.desktopLeft = traces.left;
     for (std::size_t i = 0; i < extensions.size(); ++i)
         (outcome.fixed[i] ? repair.removed : repair.notRemoved).push_back(extensions[i]);
     repair.refused = outcome.nothingRemoved;
@@ -130,6 +143,10 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (line.exitStatus)
         return *line.exitStatus;
     const ScanOptions& options = line.options;
+#ifndef _WIN32
+    if (options.kind == ReportKind::Desktop)
+        return RunDesktopCommand(options, out, err);
+#endif
 
     ScanReport report;
     report.kind = options.kind;

@@ -14,7 +14,12 @@ namespace {
 constexpr char kExitStatuses[] =
     "Exit status: 0 nothing to repair; 1 problems found (with --fix: problems remain);\n"
     "2 bad usage; 3 the target could not be checked completely (missing, unreadable,\n"
-    "damaged or out of date).\n";
+    "damaged or out of date).\n"
+#ifndef _WIN32
+    "With --desktop: 1 stale entries found (with --fix: some remain); 3 an entry or a\n"
+    "prefix could not be read.\n"
+#endif
+    ;
 
 }  // namespace
 
@@ -70,6 +75,14 @@ ParsedCommandLine ParseScanCommandLine(const std::vector<std::string>& args, std
     app.add_flag("--fix", options.fix, "Repair what Fix Now repairs, with the same backups and refusals");
     auto* backupOption =
         app.add_option("--backup-dir", backupDir, "Where the repair's backups go")->type_name("DIR");
+#ifndef _WIN32
+    bool desktop = false;
+    app.add_flag("--desktop", desktop,
+                 "Check Wine's \"Open With\" entries on the desktop user's desktop instead, of every prefix they "
+                 "name (--target: of that prefix alone); with --fix, remove the stale ones");
+    auto* programsOption = app.add_flag("--desktop-programs", options.desktopPrograms,
+                                        "With --desktop: an entry whose program is gone is stale too");
+#endif
 
     // CLI11 takes the words last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -110,6 +123,17 @@ ParsedCommandLine ParseScanCommandLine(const std::vector<std::string>& args, std
         options.backupDir = PathFromArgument(backupDir);
     }
     options.format = format == "json" ? Format::Json : format == "jsonl" ? Format::JsonLines : Format::Text;
+#ifndef _WIN32
+    if (desktop)
+        options.kind = ReportKind::Desktop;
+    if (programsOption->count() && !desktop) {
+        err << "quelvo-scan: --desktop-programs: only with --desktop\n";
+        parsed.exitStatus = 2;
+    } else if (desktop && libraryOption->count()) {
+        err << "quelvo-scan: --library: not with --desktop, which reads no file type library\n";
+        parsed.exitStatus = 2;
+    }
+#endif
     return parsed;
 }
 

@@ -9,6 +9,12 @@
 //   --format F          text (default), json or jsonl
 //   --fix               repair what Fix Now repairs, with its safeguards
 //   --backup-dir DIR    where the repair's backups go
+//   --desktop           (not on Windows) Wine's entries on the desktop user's
+//                       desktop instead, of every prefix (--target: of that
+//                       one; --ext: of that extension); --fix removes the
+//                       stale ones
+//   --desktop-programs  with --desktop: those whose program is gone count
+//                       as stale too
 //   --help, --version
 // Any other word, a missing value or a value that is not allowed is bad
 // usage: a message and exit status 2.
@@ -23,7 +29,7 @@ namespace quelvo::scancli {
 
 // What is asked to be checked; each kind is one kind of report in the same
 // schema.
-enum class ReportKind { Associations };
+enum class ReportKind { Associations, Desktop };
 
 enum class Format { Text, Json, JsonLines };
 
@@ -35,6 +41,7 @@ struct ScanOptions {
     Format format = Format::Text;
     bool fix = false;
     std::optional<std::filesystem::path> backupDir;
+    bool desktopPrograms = false;
 };
 
 struct ParsedCommandLine {

@@ -49,7 +49,9 @@ struct ExtensionReport {
 };
 
 struct BackupFile {
-    std::string kind;  // "reg": the export of every removed key; "hive-copy": a hive or log as it was
+    // "reg": the export of every removed key; "hive-copy": a hive or log as
+    // it was; "desktop": Wine's desktop entries removed with the keys.
+    std::string kind;
     std::filesystem::path path;
 };
 
@@ -60,6 +62,10 @@ struct RepairReport {
     std::u16string message;                  // the window's words when a key is still there; else empty
     std::vector<BackupFile> backups;
     int remaining = 0;                       // extensions that still need an application
+    // Wine's desktop entries of the removed keys, removed with them (Linux,
+    // a Wine prefix), and what was left of them or failed, in words.
+    std::vector<std::filesystem::path> desktopRemoved;
+    std::vector<std::string> desktopLeft;
 };
 
 struct Counts {

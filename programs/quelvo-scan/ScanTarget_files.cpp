@@ -89,8 +89,11 @@ public:
                 copies.push_back(entry.path());
         }
         std::sort(copies.begin(), copies.end());
-        for (const auto& copy : copies)
-            out.push_back(BackupFile{"hive-copy", copy});
+        for (const auto& copy : copies) {
+            const std::string name = copy.filename().string();
+            const bool desktop = name.size() > 13 && name.substr(name.size() - 13) == ".desktop.json";
+            out.push_back(BackupFile{desktop ? "desktop" : "hive-copy", copy});
+        }
         return out;
     }
 

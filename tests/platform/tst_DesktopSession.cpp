@@ -243,3 +243,41 @@ TEST(DesktopSession, shouldSayWhyAProgramDidNotStart)
     else  // only root may become another user
         EXPECT_NE(result.error.find("could not"), std::string::npos) << result.error;
 }
+
+TEST(DesktopSession, shouldRunAProgramToItsEndOrStopItInTime)
+{
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::chrono::milliseconds timeout;
+        bool ran;
+        int status;
+        const char* error;
+    } cases[] = {
+        {"its exit status", {"-c", "exit 3"}, 30s, true, 3, ""},
+        {"one that takes too long, killed with what it started", {"-c", "sleep 30 & sleep 30"}, 200ms, false, -1,
+         "/bin/sh did not finish within 200 ms"},
+    };
+    for (const Case& c : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const RunResult run = RunAndWait(nullptr, "/bin/sh", c.args, {"PATH=/bin"}, c.timeout);
+        EXPECT_EQ(run.ran, c.ran) << c.what << ": " << run.error;
+        EXPECT_EQ(run.exitStatus, c.status) << c.what;
+        EXPECT_EQ(run.error, c.error) << c.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 20s) << c.what;
+    }
+    EXPECT_EQ(RunAndWait(nullptr, "/nonexistent/tool", {}, {}, 30s).error,
+              "could not run /nonexistent/tool (No such file or directory)");
+
+    const std::optional<DesktopUser> nobody = DesktopUserFor(65534);
+    if (geteuid() != 0 || !nobody)
+        return;
+    TempFolder folder;
+    fs::permissions(folder.Path(), fs::perms::all);
+    const RunResult asUser = RunAndWait(&*nobody, "/bin/sh", {"-c", "touch " + (folder.Path() / "made").string()}, {}, 30s);
+    ASSERT_TRUE(asUser.ran) << asUser.error;
+    struct stat st {};
+    ASSERT_EQ(stat((folder.Path() / "made").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u) << "run as the user, not as root";
+}

@@ -7,7 +7,8 @@ the schema, and each text's exact UTF-16 (when given) consistent with it.
 A report must be plain ASCII, parse with no duplicate key and no NaN or
 Infinity, and validate against the schema (draft 2020-12); .jsonl files
 must hold a report record first, then only extension records, as many as
-the report examined or fewer. Exits 1 on the first folder with a fault,
+the report examined or fewer (a desktop report: one desktop-entry record
+per entry). Exits 1 on the first folder with a fault,
 after naming every fault found; at least MINIMUM reports (default 1) must
 be there, so that a suite that kept nothing does not pass unseen.
 """
@@ -84,9 +85,13 @@ def main():
             records.append(record)
         if path.suffix == ".jsonl" and records:
             kinds = [r.get("record") for r in records]
-            if kinds[0] != "report" or any(k != "extension" for k in kinds[1:]):
+            desktop = records[0].get("report") == "desktop"
+            item = "desktop-entry" if desktop else "extension"
+            if kinds[0] != "report" or any(k != item for k in kinds[1:]):
                 faults.append(f"{path.name}: records out of order: {kinds[:5]}")
-            elif len(records) - 1 > records[0]["counts"]["examined"] + 1:
+            elif desktop and len(records) - 1 != records[0]["counts"]["entries"]:
+                faults.append(f"{path.name}: not one desktop-entry record per entry")
+            elif not desktop and len(records) - 1 > records[0]["counts"]["examined"] + 1:
                 faults.append(f"{path.name}: more extension records than extensions examined")
     for fault in faults:
         print(fault)
