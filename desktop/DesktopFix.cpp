@@ -376,7 +376,7 @@ DesktopFixResult FixDesktop(const DesktopScan& scan, const DesktopFixOptions& op
             const fs::path userReg = removal.classes->UserRegFile();
             std::string now, failed;
             bool missing = false;
-            if (!ReadUserFile(userReg, files::kMaxRegistryFileBytes, true, &now, nullptr, &missing, &failed)
+            if (!ReadUserFile(userReg, regfile::kMaxRegistryFileBytes, true, &now, nullptr, &missing, &failed)
                 || now != removal.classes->UserRegBytes()) {
                 result.failures.push_back(userReg.string() + " changed since it was read; its records are left");
                 continue;
@@ -385,7 +385,7 @@ DesktopFixResult FixDesktop(const DesktopScan& scan, const DesktopFixOptions& op
                 result.failures.push_back(userReg.string() + " is left: a wineserver started for " + prefix.string());
                 continue;
             }
-            files::SystemRegDocument document = removal.classes->UserReg();
+            regfile::SystemRegDocument document = removal.classes->UserReg();
             for (std::size_t block : removal.blocks)
                 document.blocks[block].removed = true;
             if (!files::ReplaceFile(userReg, document.Text(), &failed)) {
@@ -432,9 +432,9 @@ bool AllowedRecord(const BackupRecord& record)
     if (record.userReg.filename() != "user.reg" || record.key.size() != kRecords.size() + 1
         || !Below(record.key, kRecords))
         return false;
-    files::SystemRegDocument document;
+    regfile::SystemRegDocument document;
     std::u16string error;
-    return files::ParseSystemReg("WINE REGISTRY Version 2\n" + record.block, &document, &error)
+    return regfile::ParseSystemReg("WINE REGISTRY Version 2\n" + record.block, &document, &error)
         && document.blocks.size() == 1 && SameKey(document.blocks[0].path, record.key);
 }
 
@@ -537,15 +537,15 @@ DesktopRestoreResult RestoreDesktop(const DesktopBackup& backup, const DesktopFo
         struct stat st {};
         std::string bytes, error;
         bool missing = false;
-        files::SystemRegDocument document;
+        regfile::SystemRegDocument document;
         std::u16string parseError;
         if (::stat(prefix.c_str(), &st) != 0 || st.st_uid != folders.uid) {
             result.failures.push_back("the records of " + userReg.string() + " are not restored: the prefix is not "
                                       + folders.userName + "'s any more");
             continue;
         }
-        if (!ReadUserFile(userReg, files::kMaxRegistryFileBytes, true, &bytes, nullptr, &missing, &error)
-            || !files::ParseSystemReg(bytes, &document, &parseError)) {
+        if (!ReadUserFile(userReg, regfile::kMaxRegistryFileBytes, true, &bytes, nullptr, &missing, &error)
+            || !regfile::ParseSystemReg(bytes, &document, &parseError)) {
             result.failures.push_back("the records of " + userReg.string() + " are not restored: "
                                       + (error.empty() ? pf::ToUtf8(parseError) : error));
             continue;
@@ -559,7 +559,7 @@ DesktopRestoreResult RestoreDesktop(const DesktopBackup& backup, const DesktopFo
         std::vector<const BackupRecord*> pending;
         for (const BackupRecord* record : saved) {
             const bool exists = std::any_of(document.blocks.begin(), document.blocks.end(),
-                                            [&](const files::SystemRegBlock& b) { return SameKey(b.path, record->key); });
+                                            [&](const regfile::SystemRegBlock& b) { return SameKey(b.path, record->key); });
             if (exists)
                 result.kept.push_back(userReg.string() + ": " + KeyText(record->key) + " exists already, left as it is");
             else

@@ -81,7 +81,7 @@ void Classify(FoundEntry& found, PrefixClasses& classes, const ProgramProbe& pro
         }
         classKey = *progId;
     } else {
-        files::RegKey* scheme = classes.ClassKey(type);
+        regfile::RegKey* scheme = classes.ClassKey(type);
         if (!scheme || !scheme->Value(u"URL Protocol")) {
             found.reason = entry.typeName + " is not a URL protocol any more";
             return;

@@ -6,9 +6,8 @@ namespace quelvo::desktop {
 
 namespace fs = std::filesystem;
 namespace pf = quelvo::platform;
-namespace files = quelvo::platform::files;
 
-std::optional<std::u16string> StringOf(const files::RegValue* value)
+std::optional<std::u16string> StringOf(const regfile::RegValue* value)
 {
     if (!value || (value->type != pf::RegType::Sz && value->type != pf::RegType::ExpandSz))
         return std::nullopt;
@@ -36,9 +35,9 @@ std::optional<fs::path> FileOpenRecord::DesktopFilePath() const
     return fs::path(pf::ToUtf8(text)).lexically_normal();
 }
 
-std::optional<FileOpenRecord> ReadFileOpenRecord(files::RegKey& userRoot, std::u16string_view name)
+std::optional<FileOpenRecord> ReadFileOpenRecord(regfile::RegKey& userRoot, std::u16string_view name)
 {
-    files::RegKey* key = &userRoot;
+    regfile::RegKey* key = &userRoot;
     for (std::u16string_view part : {std::u16string_view(u"Software"), std::u16string_view(u"Wine"),
                                      std::u16string_view(u"FileOpenAssociations"), name}) {
         key = key->Child(part);

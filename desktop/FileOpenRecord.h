@@ -25,10 +25,10 @@ struct FileOpenRecord {
 
 // The record of `name` in a user registry's tree (its root is the user's
 // key), when it has one.
-std::optional<FileOpenRecord> ReadFileOpenRecord(platform::files::RegKey& userRoot, std::u16string_view name);
+std::optional<FileOpenRecord> ReadFileOpenRecord(regfile::RegKey& userRoot, std::u16string_view name);
 
 // The key's value as text when it is a string (REG_SZ, REG_EXPAND_SZ), up
 // to its first NUL.
-std::optional<std::u16string> StringOf(const platform::files::RegValue* value);
+std::optional<std::u16string> StringOf(const regfile::RegValue* value);
 
 }  // namespace quelvo::desktop

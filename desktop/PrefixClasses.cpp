@@ -15,7 +15,7 @@ namespace files = quelvo::platform::files;
 
 namespace {
 
-files::RegKey* Walk(files::RegKey* key, const std::vector<std::u16string>& parts)
+regfile::RegKey* Walk(regfile::RegKey* key, const std::vector<std::u16string>& parts)
 {
     for (const std::u16string& part : parts) {
         if (!key)
@@ -28,7 +28,7 @@ files::RegKey* Walk(files::RegKey* key, const std::vector<std::u16string>& parts
 std::vector<std::u16string> ClassesPath(std::u16string_view path)
 {
     std::vector<std::u16string> parts{u"Software", u"Classes"};
-    for (std::u16string& part : files::SplitKeyPath(path))
+    for (std::u16string& part : regfile::SplitKeyPath(path))
         parts.push_back(std::move(part));
     return parts;
 }
@@ -71,11 +71,11 @@ std::unique_ptr<PrefixClasses> PrefixClasses::Load(const fs::path& prefix)
     std::string readError;
     if (::lstat(userReg.c_str(), &st) == 0) {
         if (!files::ReadWholeFile(userReg, &classes->m_userBytes, &readError,
-                                  {.maxBytes = files::kMaxRegistryFileBytes})) {
+                                  {.maxBytes = regfile::kMaxRegistryFileBytes})) {
             classes->m_problem = readError;
             return classes;
         }
-        if (!files::ParseSystemReg(classes->m_userBytes, &classes->m_userDocument, &error)) {
+        if (!regfile::ParseSystemReg(classes->m_userBytes, &classes->m_userDocument, &error)) {
             classes->m_problem = userReg.string() + ", " + pf::ToUtf8(error);
             return classes;
         }
@@ -83,25 +83,25 @@ std::unique_ptr<PrefixClasses> PrefixClasses::Load(const fs::path& prefix)
         classes->m_problem = "cannot look at " + userReg.string() + ": " + std::strerror(errno);
         return classes;
     }
-    classes->m_userRoot = std::make_unique<files::RegKey>(u"", nullptr, nullptr);
-    files::BuildTree(classes->m_userDocument, *classes->m_userRoot);
+    classes->m_userRoot = std::make_unique<regfile::RegKey>(u"", nullptr, nullptr);
+    regfile::BuildTree(classes->m_userDocument, *classes->m_userRoot);
     classes->m_state = State::Present;
     return classes;
 }
 
-files::RegKey* PrefixClasses::ClassKey(std::u16string_view path)
+regfile::RegKey* PrefixClasses::ClassKey(std::u16string_view path)
 {
     if (m_state != State::Present)
         return nullptr;
     const std::vector<std::u16string> parts = ClassesPath(path);
-    if (files::RegKey* user = Walk(m_userRoot.get(), parts))
+    if (regfile::RegKey* user = Walk(m_userRoot.get(), parts))
         return user;
     return Walk(&m_target->Store().Root(), parts);
 }
 
 std::optional<std::u16string> PrefixClasses::ClassString(std::u16string_view path, std::u16string_view value)
 {
-    files::RegKey* key = ClassKey(path);
+    regfile::RegKey* key = ClassKey(path);
     return key ? StringOf(key->Value(value)) : std::nullopt;
 }
 

@@ -40,7 +40,7 @@ public:
 
     // Below Software\Classes (path separated by "\"), the key Wine opens:
     // the user's when it has one, else the machine's; null when neither.
-    platform::files::RegKey* ClassKey(std::u16string_view path);
+    regfile::RegKey* ClassKey(std::u16string_view path);
     // The key's string value (REG_SZ, REG_EXPAND_SZ), without its NUL.
     std::optional<std::u16string> ClassString(std::u16string_view path, std::u16string_view value = {});
 
@@ -53,7 +53,7 @@ public:
 
     // user.reg as it was read (empty when it has none), and its blocks.
     const std::string& UserRegBytes() const { return m_userBytes; }
-    const platform::files::SystemRegDocument& UserReg() const { return m_userDocument; }
+    const regfile::SystemRegDocument& UserReg() const { return m_userDocument; }
     std::filesystem::path UserRegFile() const { return m_path / "user.reg"; }
     // The owner of the prefix's folder.
     uid_t OwnerUid() const { return m_ownerUid; }
@@ -64,8 +64,8 @@ private:
     std::string m_problem;
     std::unique_ptr<platform::files::FileTarget> m_target;
     std::string m_userBytes;
-    platform::files::SystemRegDocument m_userDocument;
-    std::unique_ptr<platform::files::RegKey> m_userRoot;
+    regfile::SystemRegDocument m_userDocument;
+    std::unique_ptr<regfile::RegKey> m_userRoot;
     uid_t m_ownerUid = 0;
 };
 

@@ -26,7 +26,7 @@ RepairTraces RemoveTracesOfRepair(platform::Target& target, const std::vector<st
     const std::optional<DesktopFolders> folders = FindDesktopFolders(platform::ProcessEnvironment(), &error);
     if (!folders) {
         traces.left.push_back("Wine's desktop entries were not looked at: " + error);
-        traces.lines.push_back(platform::files::PrintableText(traces.left.back()));
+        traces.lines.push_back(regfile::PrintableText(traces.left.back()));
         traces.ok = false;
         return traces;
     }
@@ -48,7 +48,7 @@ RepairTraces RemoveTracesOfRepair(platform::Target& target, const std::vector<st
     traces.removed = fixed.removed;
     traces.backup = fixed.backup;
     traces.ok = fixed.Ok();
-    const auto say = [&](const std::string& line) { traces.lines.push_back(platform::files::PrintableText(line)); };
+    const auto say = [&](const std::string& line) { traces.lines.push_back(regfile::PrintableText(line)); };
     for (const fs::path& file : fixed.removed)
         say("removed Wine's " + file.string());
     for (const fs::path& list : fixed.changedLists)

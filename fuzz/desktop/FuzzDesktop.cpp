@@ -25,7 +25,7 @@
 namespace {
 
 using namespace quelvo::desktop;
-namespace files = quelvo::platform::files;
+namespace files = quelvo::regfile;
 
 void KeyFileKeepsEveryByte(std::string_view bytes)
 {

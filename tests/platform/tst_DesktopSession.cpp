@@ -273,7 +273,7 @@ TEST(DesktopSession, shouldRunAProgramToItsEndOrStopItInTime)
     const std::optional<DesktopUser> nobody = DesktopUserFor(65534);
     if (geteuid() != 0 || !nobody)
         return;
-    TempFolder folder;
+    ScratchFolder folder("quelvo-session");
     fs::permissions(folder.Path(), fs::perms::all);
     const RunResult asUser = RunAndWait(&*nobody, "/bin/sh", {"-c", "touch " + (folder.Path() / "made").string()}, {}, 30s);
     ASSERT_TRUE(asUser.ran) << asUser.error;
