@@ -109,7 +109,7 @@ TEST_F(ScanCommandWin32, shouldRepairAndKeepARegeditBackup)
     std::ifstream in(backup, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
-    EXPECT_THAT(platform::ToUtf8(platform::files::DecodeTextFile(bytes.str())),
+    EXPECT_THAT(platform::ToUtf8(regfile::DecodeTextFile(bytes.str())),
                 HasSubstr("\\Classes\\.quelvoscantest-broken]"));
 }
 
